@@ -1,0 +1,51 @@
+// Text box and scroll bar whose Change handler runs for every change of Text or Value, made by
+// the user or by code. A change made by code runs the handler nested inside the assignment, so
+// the whole chain it starts has finished when the assignment returns; a runtime error raised in
+// it travels back to the assigning code. A change made by the user reaches the same handler as
+// an event entry point.
+#pragma once
+
+#include <QLineEdit>
+#include <QScrollBar>
+
+#include <cstdint>
+#include <functional>
+
+namespace platform {
+
+using ChangeHandler = std::function<void()>;
+
+class TextBox : public QLineEdit {
+  Q_OBJECT
+ public:
+  explicit TextBox(QWidget* parent = nullptr);
+
+  void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
+
+  // Sets Text; when it differs from the current text, runs the Change handler before returning.
+  void assignText(const QString& text);
+
+ private:
+  ChangeHandler onChange_;
+};
+
+class ScrollBar : public QScrollBar {
+  Q_OBJECT
+ public:
+  explicit ScrollBar(QWidget* parent = nullptr);
+
+  void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
+
+  std::int16_t Value() const { return static_cast<std::int16_t>(value()); }
+  std::int16_t Min() const { return static_cast<std::int16_t>(minimum()); }
+  std::int16_t Max() const { return static_cast<std::int16_t>(maximum()); }
+
+  // Sets Value; a value outside Min..Max is refused with InvalidPropertyValue. When the value
+  // differs from the current one, runs the Change handler before returning.
+  void assignValue(int value);
+
+ private:
+  ChangeHandler onChange_;
+};
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+// What the pattern renderer needs of a drawing surface; a picture box is one, and tests record.
+#pragma once
+
+#include "runtime.h"
+
+#include <QRectF>
+
+namespace platform {
+
+class DrawingSurface {
+ public:
+  virtual ~DrawingSurface() = default;
+
+  // Erases everything drawn to the back colour.
+  virtual void Cls() = 0;
+  virtual void setFillColor(OleColor color) = 0;
+  // A circle at (x, y) with radius `radius`, in user units; outline in the foreground colour.
+  virtual void Circle(float x, float y, float radius) = 0;
+  // The part of the user coordinate space that can show anything, with a margin for antialiasing.
+  virtual QRectF visibleArea() const = 0;
+};
+
+}  // namespace platform

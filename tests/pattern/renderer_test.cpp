@@ -1,0 +1,168 @@
+#include "pattern/renderer.h"
+#include "support/recording_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <vector>
+
+using pattern::drawPattern;
+using pattern::kBandColors;
+using pattern::ParameterSet;
+
+namespace {
+
+constexpr platform::OleColor kRed = 0x000000FF;
+constexpr platform::OleColor kBlue = 0x00FF0000;
+constexpr platform::OleColor kYellow = 0x0000FFFF;
+
+ParameterSet startValues() {
+  return {600, 2, 20, 0, 137.5};
+}
+
+RecordingSurface draw(const ParameterSet& p) {
+  RecordingSurface surface;
+  drawPattern(p, surface);
+  return surface;
+}
+
+TEST(Renderer, StartValuesDraw602CirclesOfRadiusPointFour) {
+  const RecordingSurface s = draw(startValues());
+  EXPECT_EQ(s.clears, 1);
+  ASSERT_EQ(s.circles.size(), 602u);
+  for (const RecordedCircle& c : s.circles) EXPECT_EQ(c.radius, 0.4f);
+  EXPECT_NEAR(s.circles.front().x, -0.160, 0.001);
+  EXPECT_NEAR(s.circles.front().y, 0.120, 0.001);
+  EXPECT_NEAR(s.circles.back().x, 49.36, 0.01);
+  EXPECT_NEAR(s.circles.back().y, 109.38, 0.01);
+  EXPECT_EQ(s.fill, kYellow);
+}
+
+TEST(Renderer, UsesPiAsTheConstant3141592) {
+  // theta = i * alpha / 180 * 3.141592 + 0.1; with alpha 180 and i 1000 the difference to full
+  // pi shows in the third decimal of the position.
+  const pattern::PointPosition p = pattern::pointAt(1000, 180, 100);
+  const double theta = ((1000.0 * 180) / 180) * 3.141592 + 0.1;
+  EXPECT_EQ(p.x, ((1000 * std::cos(theta)) * 100) / 100);
+  EXPECT_EQ(p.y, ((1000 * std::sin(theta)) * 100) / 100);
+  EXPECT_GT(std::abs(p.y - 1000 * std::sin(1000 * M_PI + 0.1)), 1e-3);
+}
+
+// The colour a point ends up with: the last circle drawn at its position.
+platform::OleColor finalColourOf(const RecordingSurface& s, const pattern::PointPosition& p) {
+  platform::OleColor colour = 0xFFFFFFFF;
+  for (const RecordedCircle& c : s.circles) {
+    if (c.x == static_cast<float>(p.x) && c.y == static_cast<float>(p.y)) colour = c.fill;
+  }
+  return colour;
+}
+
+TEST(Renderer, SharedBandBoundsAreCoveredByTheNextBand) {
+  const RecordingSurface s = draw(startValues());
+  EXPECT_EQ(finalColourOf(s, pattern::pointAt(199, 137.5, 20)), kRed);
+  EXPECT_EQ(finalColourOf(s, pattern::pointAt(200, 137.5, 20)), kBlue);
+  EXPECT_EQ(finalColourOf(s, pattern::pointAt(400, 137.5, 20)), kYellow);
+}
+
+struct BandCase {
+  double pointTotal;
+  std::vector<std::pair<double, platform::OleColor>> indices;  // in drawing order
+  friend void PrintTo(const BandCase& c, std::ostream* os) { *os << "PointTotal " << c.pointTotal; }
+};
+
+class BandIndices : public testing::TestWithParam<BandCase> {};
+
+TEST_P(BandIndices, AreDrawnInOrderWithTheirColours) {
+  ParameterSet p = startValues();
+  p.PointTotal = GetParam().pointTotal;
+  const RecordingSurface s = draw(p);
+  ASSERT_EQ(s.circles.size(), GetParam().indices.size());
+  for (size_t k = 0; k < s.circles.size(); ++k) {
+    const auto [index, colour] = GetParam().indices[k];
+    const pattern::PointPosition pos = pattern::pointAt(index, p.DivergenceAngle, p.RadiusStep);
+    EXPECT_EQ(s.circles[k].x, static_cast<float>(pos.x)) << "circle " << k;
+    EXPECT_EQ(s.circles[k].y, static_cast<float>(pos.y)) << "circle " << k;
+    EXPECT_EQ(s.circles[k].fill, colour) << "circle " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PointTotals, BandIndices,
+    testing::Values(BandCase{3, {{1, kRed}, {1, kBlue}, {2, kBlue}, {2, kYellow}, {3, kYellow}}},
+                    BandCase{0, {{0, kBlue}, {0, kYellow}}}, BandCase{-3, {}},
+                    BandCase{7.5,
+                             {{1, kRed},
+                              {2, kRed},
+                              {2.5, kBlue},
+                              {3.5, kBlue},
+                              {4.5, kBlue},
+                              {5, kYellow},
+                              {6, kYellow},
+                              {7, kYellow}}}));
+
+TEST(Renderer, NegativePointCountOnlyClearsAndKeepsFillColor) {
+  ParameterSet p = startValues();
+  p.PointTotal = -12;
+  RecordingSurface s;
+  s.fill = 0x123456;
+  drawPattern(p, s);
+  EXPECT_EQ(s.clears, 1);
+  EXPECT_TRUE(s.circles.empty());
+  EXPECT_EQ(s.fill, 0x123456u);
+}
+
+TEST(Renderer, AngleZeroPutsEveryPointOnOneRayAtOffset) {
+  ParameterSet p = startValues();
+  p.DivergenceAngle = 0;
+  for (const RecordedCircle& c : draw(p).circles) {
+    EXPECT_NEAR(std::atan2(c.y, c.x), 0.1, 1e-6);
+    EXPECT_GT(c.x, 0);
+  }
+}
+
+TEST(Renderer, PointsThatCannotReachTheSurfaceAreNotComputed) {
+  ParameterSet p = startValues();
+  p.PointTotal = 3e9;  // a billion points per band
+  const RecordingSurface s = draw(p);
+  // Point i lies i / 5 units out: past about 715 none can touch the visible square.
+  ASSERT_FALSE(s.circles.empty());
+  EXPECT_LT(s.circles.size(), 800u);
+  for (const RecordedCircle& c : s.circles) EXPECT_LT(std::hypot(c.x, c.y), 144.0);
+  EXPECT_EQ(s.fill, kYellow) << "FillColor ends as if every band had drawn";
+}
+
+TEST(Renderer, HugeValuesNeitherRaiseNorHang) {
+  for (const ParameterSet& p :
+       {ParameterSet{1.7e308, 2, 20, 0, 137.5}, ParameterSet{600, 2, 1e308, 0, 1e308},
+        ParameterSet{1.7e308, 1e300, 0, 0, 137.5}, ParameterSet{600, 1e308, 1e308, 0, 137.5}}) {
+    RecordingSurface s;
+    EXPECT_NO_THROW(drawPattern(p, s));
+  }
+}
+
+// Counts circles without keeping them.
+struct CountingSurface : RecordingSurface {
+  void Circle(float, float, float) override { ++count; }
+  long long count = 0;
+};
+
+TEST(Renderer, TinyRadiusStepWithHugeCountStopsAtTheCircleBudget) {
+  CountingSurface s;
+  drawPattern({1.7e308, 2, 1e-300, 0, 137.5}, s);
+  EXPECT_EQ(s.count, pattern::kCircleBudget);
+}
+
+TEST(Renderer, ZeroRadiusStepDrawsEachBandOnceAtTheCentre) {
+  ParameterSet p = startValues();
+  p.RadiusStep = 0;
+  const RecordingSurface s = draw(p);
+  ASSERT_EQ(s.circles.size(), 3u);
+  for (int band = 0; band < 3; ++band) {
+    EXPECT_EQ(s.circles[band].x, 0.0f);
+    EXPECT_EQ(s.circles[band].y, 0.0f);
+    EXPECT_EQ(s.circles[band].fill, kBandColors[band]);
+  }
+}
+
+}  // namespace

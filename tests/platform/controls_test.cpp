@@ -1,0 +1,113 @@
+#include "platform/controls.h"
+#include "platform/events.h"
+#include "support/error_recorder.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using platform::RuntimeError;
+using platform::ScrollBar;
+using platform::TextBox;
+
+namespace {
+
+TEST(TextBox, CodeAssignmentRunsChangeBeforeReturning) {
+  TextBox box;
+  QString seen;
+  box.setChangeHandler([&] { seen = box.text(); });
+  box.assignText(" 201");
+  EXPECT_EQ(seen, " 201");
+}
+
+TEST(TextBox, AssigningTheSameTextRaisesNoChange) {
+  TextBox box;
+  box.setText("200");
+  int changes = 0;
+  box.setChangeHandler([&] { ++changes; });
+  box.assignText("200");
+  EXPECT_EQ(changes, 0);
+}
+
+TEST(TextBox, ErrorInChangeTravelsBackToTheAssigningCode) {
+  TextBox box;
+  box.setChangeHandler([] { throw RuntimeError(RuntimeError::Overflow); });
+  EXPECT_THROW(box.assignText("x"), RuntimeError);
+}
+
+TEST(TextBox, EveryKeystrokeRaisesChangeAndErrorsAreReportedNotThrown) {
+  ErrorRecorder recorder;
+  TextBox box;
+  std::vector<QString> texts;
+  box.setChangeHandler([&] {
+    texts.push_back(box.text());
+    if (box.text() == "13") throw RuntimeError(RuntimeError::Overflow);
+  });
+  QTest::keyClicks(&box, "138");
+  EXPECT_EQ(texts, (std::vector<QString>{"1", "13", "138"}));
+  EXPECT_EQ(recorder.numbers, std::vector<int>{RuntimeError::Overflow});
+}
+
+TEST(ScrollBar, ValueOutsideTheRangeIsRefused) {
+  ScrollBar bar;
+  bar.setRange(1, 50);
+  bar.setValue(12);
+  int changes = 0;
+  bar.setChangeHandler([&] { ++changes; });
+  for (int value : {0, 51, -1, 32767}) {
+    try {
+      bar.assignValue(value);
+      ADD_FAILURE() << value << " was accepted";
+    } catch (const RuntimeError& error) {
+      EXPECT_EQ(error.number(), RuntimeError::InvalidPropertyValue);
+    }
+  }
+  EXPECT_EQ(bar.value(), 12);
+  EXPECT_EQ(changes, 0);
+}
+
+TEST(ScrollBar, CodeAssignmentRunsChangeOnceAndTheSameValueNone) {
+  ScrollBar bar;
+  bar.setRange(0, 18000);
+  int changes = 0;
+  int seen = -1;
+  bar.setChangeHandler([&] {
+    ++changes;
+    seen = bar.Value();
+  });
+  bar.assignValue(13751);
+  bar.assignValue(13751);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(seen, 13751);
+}
+
+TEST(ScrollBar, ArrowStepRaisesChangeAtOnce) {
+  ScrollBar bar;
+  bar.setRange(1, 2000);
+  bar.setValue(200);
+  int changes = 0;
+  bar.setChangeHandler([&] { ++changes; });
+  bar.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(bar.value(), 201);
+  EXPECT_EQ(changes, 1);
+}
+
+TEST(ScrollBar, DraggedThumbChangesValueOnlyWhenLetGo) {
+  ScrollBar bar;
+  bar.setRange(1, 2000);
+  bar.setValue(200);
+  int changes = 0;
+  bar.setChangeHandler([&] { ++changes; });
+  bar.setSliderDown(true);
+  bar.setSliderPosition(500);
+  bar.setSliderPosition(900);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(bar.value(), 200);
+  bar.setSliderDown(false);
+  EXPECT_EQ(bar.value(), 900);
+  EXPECT_EQ(changes, 1);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+#include "platform/picturebox.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using platform::PictureBox;
+using platform::RGB;
+
+namespace {
+
+constexpr QRgb kRed = 0xFFFF0000;
+constexpr QRgb kTransparent = 0x00000000;
+// A radius whose path runs through the centre of the pixel 34 to the right of the centre pixel.
+constexpr float kRadius = 34.0f / 3.425f;
+
+// A drawing surface like the main one: 689 x 689 pixels with a 2-pixel sunken border, so 685 x 685
+// inside, scaled to -100 .. 100 on both axes. One user unit is 3.425 pixels.
+class DrawingSurfacePixels : public testing::Test {
+ protected:
+  void SetUp() override {
+    box.setGeometry(0, 0, 689, 689);
+    box.Scale(-100, -100, 100, 100);
+    box.setFillSolid(true);
+    box.setFillColor(RGB(255, 0, 0));
+    box.Cls();
+  }
+  QRgb at(int x, int y) const { return box.drawing().pixel(x, y); }
+  PictureBox box{PictureBox::Border::Sunken3D};
+};
+
+TEST_F(DrawingSurfacePixels, CircleIsFilledWithFillColorAndOutlinedInForeColor) {
+  box.Circle(0, 0, kRadius);  // centre pixel 342
+  EXPECT_EQ(at(342, 342), kRed);
+  EXPECT_EQ(at(342 + 30, 342), kRed);
+  EXPECT_LE(qGray(at(342 + 34, 342)), 4) << "outline pixel is black";
+  EXPECT_EQ(qAlpha(at(342 + 34, 342)), 255);
+  EXPECT_EQ(at(342 + 37, 342), kTransparent);
+  EXPECT_EQ(at(342, 342 - 37), kTransparent);
+}
+
+TEST_F(DrawingSurfacePixels, YGrowsDownwardInUserUnits) {
+  box.Circle(50, 50, 2);  // user (50, 50) is pixel (513.75, 513.75)
+  EXPECT_EQ(at(513, 513), kRed);
+  EXPECT_EQ(at(171, 171), kTransparent);
+  EXPECT_EQ(at(513, 171), kTransparent);
+}
+
+TEST_F(DrawingSurfacePixels, GivenOutlineColourReplacesForeColor) {
+  box.Circle(0, 0, kRadius, RGB(255, 255, 255));
+  EXPECT_GE(qGray(at(342 + 34, 342)), 250);
+  EXPECT_EQ(qRed(at(342 + 34, 342)), qBlue(at(342 + 34, 342))) << "white, not red";
+  EXPECT_EQ(at(342, 342), kRed);
+}
+
+TEST_F(DrawingSurfacePixels, TransparentFillStyleLeavesTheInsideEmpty) {
+  box.setFillSolid(false);
+  box.Circle(0, 0, kRadius);
+  EXPECT_EQ(at(342, 342), kTransparent);
+  EXPECT_EQ(at(342 + 30, 342), kTransparent);
+  EXPECT_GE(qAlpha(at(342 + 34, 342)), 250);
+}
+
+TEST_F(DrawingSurfacePixels, ZeroNegativeOrNonFiniteSizesDrawNothing) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  box.Circle(0, 0, 0);
+  box.Circle(0, 0, -5);
+  box.Circle(0, 0, nan);
+  box.Circle(inf, 0, 5);
+  box.Circle(nan, nan, 5);
+  box.Circle(1e30f, -1e30f, 5);
+  QImage empty(box.drawing().size(), QImage::Format_ARGB32_Premultiplied);
+  empty.fill(Qt::transparent);
+  EXPECT_EQ(box.drawing(), empty);
+}
+
+TEST_F(DrawingSurfacePixels, InfiniteRadiusCoversTheSurface) {
+  box.Circle(0, 0, std::numeric_limits<float>::infinity());
+  EXPECT_EQ(at(0, 0), kRed);
+  EXPECT_EQ(at(684, 684), kRed);
+}
+
+TEST_F(DrawingSurfacePixels, ClsErasesEverything) {
+  box.Circle(0, 0, 10);
+  box.Cls();
+  EXPECT_EQ(at(342, 342), kTransparent);
+}
+
+TEST_F(DrawingSurfacePixels, BackColorChangeKeepsTheDrawing) {
+  box.Circle(0, 0, 10);
+  box.setBackColor(RGB(0, 0, 0));
+  EXPECT_EQ(at(342, 342), kRed);
+  const QImage shown = box.grab().toImage();
+  EXPECT_EQ(shown.pixel(2 + 342, 2 + 342), kRed);
+  EXPECT_EQ(shown.pixel(2 + 10, 2 + 10), 0xFF000000) << "back colour shows around the drawing";
+}
+
+TEST_F(DrawingSurfacePixels, VisibleAreaIsTheScaledSquareWithAPixelMargin) {
+  const QRectF area = box.visibleArea();
+  EXPECT_NEAR(area.left(), -100 - 200.0 / 685, 1e-9);
+  EXPECT_NEAR(area.top(), -100 - 200.0 / 685, 1e-9);
+  EXPECT_GT(area.right(), 100);
+  EXPECT_LT(area.right(), 101);
+}
+
+TEST(PictureBoxMouse, PositionsArriveInUserUnits) {
+  // The target pad: 177 x 169 pixels with its border, 173 x 165 inside, 0 .. 100 on both axes.
+  PictureBox pad(PictureBox::Border::Sunken3D);
+  pad.setGeometry(0, 0, 177, 169);
+  pad.Scale(0, 0, 100, 100);
+  QSignalSpy down(&pad, &PictureBox::mouseDown);
+  QTest::mousePress(&pad, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
+  ASSERT_EQ(down.size(), 1);
+  EXPECT_EQ(down[0][0].toInt(), 2);
+  EXPECT_EQ(down[0][1].toInt(), 1);
+  EXPECT_FLOAT_EQ(down[0][2].toFloat(), 0.0f);
+  EXPECT_FLOAT_EQ(down[0][3].toFloat(), 0.0f);
+  QTest::mousePress(&pad, Qt::LeftButton, {}, QPoint(2 + 173 / 2, 2 + 165 / 2));
+  EXPECT_NEAR(down[1][2].toFloat(), 50.0f, 0.6f);
+  EXPECT_NEAR(down[1][3].toFloat(), 50.0f, 0.6f);
+}
+
+TEST(PictureBoxMouse, DefaultScaleIsTwips) {
+  PictureBox box(PictureBox::Border::FlatLine);
+  box.setGeometry(0, 0, 26, 26);
+  const QPointF user = box.toUser(QPointF(11, 6));
+  EXPECT_DOUBLE_EQ(user.x(), 150);
+  EXPECT_DOUBLE_EQ(user.y(), 75);
+}
+
+}  // namespace
