@@ -1,0 +1,88 @@
+// The main window: its controls, the window-level state and every event handler.
+#pragma once
+
+#include "pattern/parameters.h"
+#include "platform/controls.h"
+#include "platform/picturebox.h"
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace window {
+
+class Form1 : public QWidget {
+  Q_OBJECT
+ public:
+  // Builds every control from the window definition, then runs Form_Load, so the first pattern
+  // is drawn before the window is shown.
+  explicit Form1(QWidget* parent = nullptr);
+
+  // The controls, named as in the window definition; the window owns them.
+  platform::PictureBox* Picture1 = nullptr;
+  QPushButton* Command1 = nullptr;  // "zeigen"
+  QPushButton* Command2 = nullptr;  // "löschen"
+  QPushButton* Command3 = nullptr;  // "lauf"
+  QPushButton* Command4 = nullptr;  // "stop"
+  QPushButton* Command5 = nullptr;  // "beenden"
+  std::array<platform::TextBox*, 6> txtParameter{};
+  std::array<platform::ScrollBar*, 5> hscParameter{};
+  std::array<QLabel*, 6> lblParameter{};
+  platform::PictureBox* picZiel = nullptr;
+  std::array<platform::PictureBox*, 7> Picture2{};
+  QLineEdit* Text1 = nullptr;
+
+  // Window-level state.
+  pattern::ParameterSet parameters;
+  bool SketchActive = false;
+  bool TargetActive = false;
+  std::int16_t StopRequested = 0;  // -1 asks a running animation to end
+
+  // True once the program is ending (quit button or the window closed); running animations
+  // return without another step.
+  bool isEnding() const { return ending_; }
+
+  // How many times the drawing surface has been redrawn; tells tests how often the chain ran.
+  int redrawCount() const { return redraws_; }
+
+  // Event handlers. Mouse positions are in the control's user units.
+  void Form_Load();
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void hscParameter_Change(int index);
+  void txtParameter_Change(int index);
+  void picZiel_MouseDown(int button, int shift, float x, float y);
+  void picZiel_MouseMove(int button, int shift, float x, float y);
+  void picZiel_MouseUp(int button, int shift, float x, float y);
+  void Picture1_MouseDown(int button, int shift, float x, float y);
+  void Picture1_MouseMove(int button, int shift, float x, float y);
+  void Picture1_MouseUp(int button, int shift, float x, float y);
+  void Picture2_Click(int index);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void createControls();
+  void connectHandlers();
+  void ReadParameters();
+  // Sets `row`'s scroll bar from a target-pad coordinate (0 to 100).
+  void mapToRow(int row, float coordinate);
+
+  bool ending_ = false;
+  int redraws_ = 0;
+};
+
+// Busy passes of the animation's idle wait between two turns for a speed number: more speed,
+// less wait. Any speed above 100 means none; a count too large for 32 bits is capped.
+std::int64_t delayPasses(double speed);
+
+}  // namespace window

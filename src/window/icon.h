@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+namespace window {
+
+// The program's icon: a small spiral of dots, 32 x 32 pixels in 16 colours.
+QIcon programIcon();
+
+}  // namespace window
