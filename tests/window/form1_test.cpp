@@ -1,0 +1,243 @@
+// The window definition and the parameter rows.
+#include "window/form1.h"
+#include "support/error_recorder.h"
+#include "window/layout.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using window::Form1;
+
+namespace {
+
+class MainWindow : public testing::Test {
+ protected:
+  ErrorRecorder errors;
+  Form1 form;
+};
+
+TEST_F(MainWindow, StartUpReadsTheTextsAndDrawsOnce) {
+  EXPECT_EQ(form.parameters.PointTotal, 600);
+  EXPECT_EQ(form.parameters.PointSize, 2);
+  EXPECT_EQ(form.parameters.RadiusStep, 20);
+  EXPECT_EQ(form.parameters.Speed, 0);
+  EXPECT_EQ(form.parameters.DivergenceAngle, 137.5);
+  EXPECT_EQ(form.redrawCount(), 1);
+  // The drawing is there before the window is shown: the centre of the spiral is not empty.
+  const QImage& drawing = form.Picture1->drawing();
+  int painted = 0;
+  for (int y = 300; y < 385; ++y) {
+    for (int x = 300; x < 385; ++x) painted += qAlpha(drawing.pixel(x, y)) > 0;
+  }
+  EXPECT_GT(painted, 100);
+  EXPECT_TRUE(errors.numbers.empty());
+}
+
+TEST_F(MainWindow, StoredBarPositionsOfRowsOneToThreeDifferFromTheirTexts) {
+  EXPECT_EQ(form.hscParameter[1]->value(), 12);
+  EXPECT_EQ(form.txtParameter[1]->text(), "2");
+  EXPECT_EQ(form.hscParameter[2]->value(), 1);
+  EXPECT_EQ(form.txtParameter[2]->text(), "20");
+  EXPECT_EQ(form.hscParameter[3]->value(), 1);
+  EXPECT_EQ(form.txtParameter[3]->text(), "0");
+}
+
+TEST_F(MainWindow, OpensAtItsStartSizeWithCaptionAndIcon) {
+  EXPECT_EQ(form.size(), QSize(312, 213));
+  EXPECT_EQ(form.windowTitle(), "Quirlbild");
+  EXPECT_FALSE(form.windowIcon().isNull());
+  EXPECT_EQ(form.windowIcon().availableSizes().value(0), QSize(32, 32));
+}
+
+TEST_F(MainWindow, ControlsStandAtTheirPlacesInPixels) {
+  EXPECT_EQ(form.Picture1->geometry(), QRect(8, 16, 689, 689));
+  EXPECT_EQ(form.Picture1->contentsRect().size(), QSize(685, 685));
+  EXPECT_EQ(form.picZiel->geometry(), QRect(712, 352, 177, 169));
+  EXPECT_EQ(form.picZiel->contentsRect().size(), QSize(173, 165));
+  EXPECT_EQ(form.hscParameter[2]->geometry(), QRect(785, 168, 105, 25));
+  EXPECT_EQ(form.Command5->geometry(), QRect(720, 664, 161, 41));
+  EXPECT_EQ(form.Text1->geometry(), QRect(715, 545, 171, 46));
+  EXPECT_EQ(form.txtParameter[5]->geometry(), QRect(704, 312, 65, 25));
+  EXPECT_EQ(form.lblParameter[5]->pos(), QPoint(792, 312));
+}
+
+TEST_F(MainWindow, ResizingMovesNothing) {
+  const QRect before = form.Command5->geometry();
+  form.resize(1100, 800);
+  form.resize(200, 100);
+  EXPECT_EQ(form.Command5->geometry(), before);
+}
+
+TEST_F(MainWindow, SwatchesSitInPicture1InTheirColourOrder) {
+  std::vector<std::pair<int, platform::OleColor>> byPlace;
+  for (platform::PictureBox* swatch : form.Picture2) {
+    EXPECT_EQ(swatch->parentWidget(), form.Picture1);
+    EXPECT_EQ(swatch->toolTip(), "Hintergrundfarbe");
+    EXPECT_EQ(swatch->size(), QSize(26, 26));
+    byPlace.emplace_back(swatch->x(), swatch->BackColor());
+  }
+  std::sort(byPlace.begin(), byPlace.end());
+  const std::vector<platform::OleColor> expected = {0x00FFFFFF, 0x00C0FFFF, 0x00000000, 0x00FF00FF,
+                                                    0x000000FF, 0x00800000, 0x00F6F6F6};
+  for (size_t k = 0; k < expected.size(); ++k) {
+    EXPECT_EQ(byPlace[k].second, expected[k]) << "place " << k + 1;
+    EXPECT_EQ(byPlace[k].first, 2 + 25 * static_cast<int>(k)) << "place " << k + 1;
+  }
+}
+
+TEST_F(MainWindow, OnlyTheSwatchesHaveToolTips) {
+  int withTip = 0;
+  for (QWidget* child : form.findChildren<QWidget*>()) withTip += !child->toolTip().isEmpty();
+  EXPECT_EQ(withTip, 7);
+}
+
+TEST_F(MainWindow, FocusFollowsTabIndexAndSkipsLabels) {
+  const std::vector<QWidget*> expected = {form.Command1,
+                                          form.txtParameter[0],
+                                          form.hscParameter[0],
+                                          form.txtParameter[1],
+                                          form.hscParameter[1],
+                                          form.txtParameter[2],
+                                          form.hscParameter[2],
+                                          form.txtParameter[4],
+                                          form.hscParameter[4],
+                                          form.Command2,
+                                          form.txtParameter[5],
+                                          form.hscParameter[3],
+                                          form.txtParameter[3],
+                                          form.Command3,
+                                          form.Command4,
+                                          form.Command5,
+                                          form.Text1};
+  std::vector<QWidget*> chain;
+  for (QWidget* w = form.Command1; chain.size() < expected.size(); w = w->nextInFocusChain()) {
+    if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w);
+  }
+  EXPECT_EQ(chain, expected);
+  for (QLabel* label : form.lblParameter) EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(MainWindow, ScrollBarRangesAndSteps) {
+  EXPECT_EQ(form.hscParameter[0]->maximum(), 2000);
+  EXPECT_EQ(form.hscParameter[3]->maximum(), 400);
+  EXPECT_EQ(form.hscParameter[4]->minimum(), 0);
+  EXPECT_EQ(form.hscParameter[4]->maximum(), 18000);
+  EXPECT_EQ(form.hscParameter[4]->singleStep(), 1);
+  EXPECT_EQ(form.hscParameter[4]->pageStep(), 10);
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(form.hscParameter[row]->pageStep(), 1) << row;
+}
+
+TEST_F(MainWindow, FontsOfCaptionsAndBoxes) {
+  EXPECT_EQ(form.lblParameter[0]->font().family(), "Times New Roman");
+  EXPECT_DOUBLE_EQ(form.lblParameter[0]->font().pointSizeF(), 12);
+  EXPECT_EQ(form.txtParameter[4]->font().family(), "MS Sans Serif");
+  EXPECT_DOUBLE_EQ(form.txtParameter[4]->font().pointSizeF(), 9.75);
+  EXPECT_EQ(form.txtParameter[4]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+  EXPECT_FALSE(form.txtParameter[5]->hasFrame());
+}
+
+TEST_F(MainWindow, StopButtonShowsARedFace) {
+  form.resize(1040, 720);
+  const QImage face = form.Command4->grab().toImage();
+  EXPECT_EQ(face.pixelColor(face.width() / 2, 3), QColor(255, 0, 0));
+}
+
+// --- The parameter rows --------------------------------------------------------------------
+
+TEST_F(MainWindow, ArrowClickOnRowZeroWritesTheValueAndRedrawsOnce) {
+  form.hscParameter[0]->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(form.txtParameter[0]->text(), " 201");
+  EXPECT_EQ(form.parameters.PointTotal, 603);
+  EXPECT_EQ(form.redrawCount(), 2);
+}
+
+TEST_F(MainWindow, PageClickStepsRowFourByTen) {
+  form.hscParameter[4]->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(form.txtParameter[4]->text(), " 13760");
+  EXPECT_EQ(form.parameters.DivergenceAngle, 137.6);
+}
+
+TEST_F(MainWindow, CodeAssignmentRunsTheWholeChainBeforeReturning) {
+  form.hscParameter[4]->assignValue(13751);
+  EXPECT_EQ(form.txtParameter[4]->text(), " 13751");
+  EXPECT_EQ(form.parameters.DivergenceAngle, 137.51);
+  EXPECT_EQ(form.redrawCount(), 2);
+  form.hscParameter[4]->assignValue(13751);
+  EXPECT_EQ(form.redrawCount(), 2) << "the same value again redraws nothing";
+}
+
+TEST_F(MainWindow, TypingOverRowFourRedrawsOncePerKeystroke) {
+  platform::TextBox* box = form.txtParameter[4];
+  box->setFocus();
+  box->selectAll();
+  std::vector<double> angles;
+  const int before = form.redrawCount();
+  for (const char key : std::string("13800")) {
+    QTest::keyClick(box, key);
+    angles.push_back(form.parameters.DivergenceAngle);
+  }
+  EXPECT_EQ(form.redrawCount() - before, 5);
+  EXPECT_EQ(angles, (std::vector<double>{0.01, 0.13, 1.38, 13.8, 138}));
+  EXPECT_EQ(form.hscParameter[4]->value(), 13750) << "a typed text never moves its bar";
+}
+
+TEST_F(MainWindow, RowsFiveAndThreeRedrawTheSamePicture) {
+  const QImage before = form.Picture1->drawing();
+  for (platform::TextBox* box : {form.txtParameter[5], form.txtParameter[3]}) {
+    const int redraws = form.redrawCount();
+    QTest::keyClicks(box, "7");
+    EXPECT_EQ(form.redrawCount(), redraws + 1);
+    EXPECT_EQ(form.Picture1->drawing(), before);
+  }
+  EXPECT_EQ(form.txtParameter[3]->text(), "07");
+  EXPECT_EQ(form.parameters.Speed, 7);
+}
+
+TEST_F(MainWindow, ThumbDragChangesTheTextOnlyWhenLetGo) {
+  platform::ScrollBar* bar = form.hscParameter[0];
+  bar->setSliderDown(true);
+  bar->setSliderPosition(900);
+  EXPECT_EQ(form.txtParameter[0]->text(), "200");
+  EXPECT_EQ(form.redrawCount(), 1);
+  bar->setSliderDown(false);
+  EXPECT_EQ(form.txtParameter[0]->text(), " 900");
+  EXPECT_EQ(form.redrawCount(), 2);
+}
+
+TEST_F(MainWindow, TypedTextStaysUntilItsBarMovesFromItsOwnPosition) {
+  form.txtParameter[1]->selectAll();
+  QTest::keyClicks(form.txtParameter[1], "30");
+  EXPECT_EQ(form.txtParameter[1]->text(), "30");
+  form.hscParameter[1]->triggerAction(QAbstractSlider::SliderSingleStepSub);
+  EXPECT_EQ(form.txtParameter[1]->text(), " 11") << "counted from the bar's stored 12";
+  EXPECT_EQ(form.parameters.PointSize, 11);
+}
+
+TEST_F(MainWindow, OverflowInRowZeroIsShownAndChangesNothing) {
+  const QImage before = form.Picture1->drawing();
+  form.txtParameter[0]->selectAll();
+  QTest::keyClicks(form.txtParameter[0], "1e308");
+  // "1", "1e", "1e3", "1e30" are drawn; "1e308" overflows when multiplied by 3.
+  ASSERT_EQ(errors.numbers, std::vector<int>{platform::RuntimeError::Overflow});
+  EXPECT_DOUBLE_EQ(form.parameters.PointTotal, 3e30);
+  EXPECT_EQ(form.redrawCount(), 5);
+  form.txtParameter[0]->selectAll();
+  QTest::keyClicks(form.txtParameter[0], "200");
+  EXPECT_EQ(form.Picture1->drawing(), before) << "the program goes on as before";
+}
+
+TEST_F(MainWindow, ZeigenRedrawsFromTheParameters) {
+  form.Picture1->Cls();
+  form.Command1->click();
+  EXPECT_EQ(form.redrawCount(), 2);
+  EXPECT_GT(form.Picture1->drawing().pixelColor(342, 342).alpha(), 0);
+}
+
+}  // namespace
