@@ -92,6 +92,7 @@ void Form1::createControls() {
         } else {
           box->setBackColor(kPicZielBackColor);
           box->setFillColor(kPicZielFillColor);
+          box->Scale(0, 0, 100, 100);  // fixed: the pad's units run 0 to 100 on both axes
           picZiel = box;
         }
         widget = box;
