@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -108,35 +109,77 @@ void PictureBox::ensureLayer() {
   }
   fresh.setDevicePixelRatio(ratio);
   layer_ = std::move(fresh);
+  drawnAll_ = true;
 }
 
 void PictureBox::Cls() {
   ensureLayer();
-  layer_.fill(Qt::transparent);
-  update();
+  if (drawnAll_) {
+    layer_.fill(Qt::transparent);
+  } else {
+    uchar* const bits = layer_.bits();
+    const qsizetype stride = layer_.bytesPerLine();
+    for (const QRect& rect : drawn_) {
+      for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + rect.left(), row + rect.right() + 1, QRgb{0});
+      }
+    }
+  }
+  drawn_.clear();
+  drawnArea_ = 0;
+  drawnAll_ = false;
+  requestRepaint();
+}
+
+void PictureBox::setFillColor(OleColor color) {
+  fillColor_ = color;
+  fillRgb_ = opaque(color);
+}
+
+void PictureBox::setForeColor(OleColor color) {
+  foreColor_ = color;
+  foreRgb_ = opaque(color);
 }
 
 void PictureBox::Circle(float x, float y, float radius) {
-  drawCircle(x, y, radius, foreColor_);
+  drawCircle(x, y, radius, foreRgb_);
 }
 
 void PictureBox::Circle(float x, float y, float radius, OleColor outline) {
-  drawCircle(x, y, radius, outline);
+  drawCircle(x, y, radius, opaque(outline));
 }
 
-void PictureBox::drawCircle(float x, float y, float radius, OleColor outline) {
-  ensureLayer();
-  const double ratio = layer_.devicePixelRatio();
+void PictureBox::drawCircle(float x, float y, float radius, QRgb outline) {
+  if (layer_.isNull()) ensureLayer();
   // Device pixels per user unit; the radius is measured in the horizontal unit.
   const double perUnitX = layer_.width() / scaleWidth();
   const double perUnitY = layer_.height() / scaleHeight();
   CircleStyle style;
-  style.outline = opaque(outline);
-  style.fill = opaque(fillColor_);
+  style.outline = outline;
+  style.fill = fillRgb_;
   style.filled = fillSolid_;
-  style.penWidth = ratio;
-  rasterCircle(layer_, (x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
-               double{radius} * std::abs(perUnitX), style);
+  style.penWidth = layer_.devicePixelRatio();
+  const QRect touched =
+      rasterizer_.draw(layer_, (x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
+                       double{radius} * std::abs(perUnitX), style);
+  if (touched.isEmpty()) return;
+  if (!drawnAll_) {
+    drawn_.push_back(touched);
+    drawnArea_ += qint64{touched.width()} * touched.height();
+    // Past half the layer, clearing it whole is cheaper than rectangle by rectangle.
+    if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
+      drawnAll_ = true;
+      drawn_.clear();
+    }
+  }
+  requestRepaint();
+}
+
+// One repaint request per batch of drawing: update() for every circle costs more than the circle.
+void PictureBox::requestRepaint() {
+  if (repaintPending_) return;
+  repaintPending_ = true;
   update();
 }
 
@@ -160,6 +203,7 @@ void PictureBox::setBackColor(OleColor color) {
 }
 
 void PictureBox::paintEvent(QPaintEvent* /*event*/) {
+  repaintPending_ = false;
   ensureLayer();
   QPainter painter(this);
   painter.fillRect(contentsRect(), toQColor(backColor_));

@@ -3,6 +3,7 @@
 // layer over the back colour, so changing BackColor keeps what is drawn.
 #pragma once
 
+#include "raster.h"
 #include "surface.h"
 
 #include <QColor>
@@ -10,6 +11,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -27,7 +29,7 @@ class PictureBox : public QFrame, public DrawingSurface {
   void Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2);
 
   void Cls() override;
-  void setFillColor(OleColor color) override { fillColor_ = color; }
+  void setFillColor(OleColor color) override;
   void Circle(float x, float y, float radius) override;
   void Circle(float x, float y, float radius, OleColor outline);
   QRectF visibleArea() const override;
@@ -36,7 +38,7 @@ class PictureBox : public QFrame, public DrawingSurface {
   void setBackColor(OleColor color);
   OleColor FillColor() const { return fillColor_; }
   OleColor ForeColor() const { return foreColor_; }
-  void setForeColor(OleColor color) { foreColor_ = color; }
+  void setForeColor(OleColor color);
   bool fillSolid() const { return fillSolid_; }
   void setFillSolid(bool solid) { fillSolid_ = solid; }
 
@@ -63,14 +65,25 @@ class PictureBox : public QFrame, public DrawingSurface {
  private:
   // Allocates the layer to the inner area at the current device-pixel ratio, keeping its content.
   void ensureLayer();
-  void drawCircle(float x, float y, float radius, OleColor outline);
+  void drawCircle(float x, float y, float radius, QRgb outline);
+  void requestRepaint();
   double scaleWidth() const;
   double scaleHeight() const;
 
   QImage layer_;
+  CircleRasterizer rasterizer_;
+  // Pixels drawn on since the last Cls, so that clearing touches only those; `drawnAll_` once
+  // that is most of the layer.
+  std::vector<QRect> drawn_;
+  qint64 drawnArea_ = 0;
+  bool drawnAll_ = false;
+  bool repaintPending_ = false;
+
   OleColor backColor_ = 0x00FFFFFF;
   OleColor fillColor_ = 0x00000000;
   OleColor foreColor_ = 0x00000000;
+  QRgb fillRgb_ = 0xFF000000;
+  QRgb foreRgb_ = 0xFF000000;
   bool fillSolid_ = false;
   bool userScale_ = false;
   double scaleLeft_ = 0.0;

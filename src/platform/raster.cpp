@@ -11,33 +11,67 @@ double clamp01(double v) {
   return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
 }
 
-// Premultiplied source-over of an edge pixel: `fillCover` of the fill and `ringCover` of the
-// outline on top of what is there.
-QRgb blendEdge(QRgb dst, const CircleStyle& style, double fillCover, double ringCover) {
-  const double alpha = fillCover + ringCover;
-  const double keep = 1.0 - alpha;
+// Premultiplied colour of a pixel that is `fillCover` fill and `ringCover` outline.
+QRgb coverColour(const CircleStyle& style, double fillCover, double ringCover) {
   auto channel = [&](int shift) {
-    const double src =
+    const double value =
         ((style.fill >> shift) & 0xFF) * fillCover + ((style.outline >> shift) & 0xFF) * ringCover;
-    const double out = src + ((dst >> shift) & 0xFF) * keep;
-    return static_cast<QRgb>(std::lround(std::min(out, 255.0))) << shift;
+    return static_cast<QRgb>(std::lround(value)) << shift;
   };
-  return channel(0) | channel(8) | channel(16) |
-         static_cast<QRgb>(std::lround(std::min(alpha * 255.0 + (dst >> 24) * keep, 255.0))) << 24;
+  const double alpha = (fillCover + ringCover) * 255.0;
+  return channel(0) | channel(8) | channel(16) | static_cast<QRgb>(std::lround(alpha)) << 24;
+}
+
+// x * a / 255 on all four 8-bit channels at once, rounded.
+inline QRgb byteMul(QRgb x, unsigned a) {
+  QRgb t = (x & 0xFF00FF) * a;
+  t = (t + ((t >> 8) & 0xFF00FF) + 0x800080) >> 8;
+  t &= 0xFF00FF;
+  x = ((x >> 8) & 0xFF00FF) * a;
+  x = x + ((x >> 8) & 0xFF00FF) + 0x800080;
+  x &= 0xFF00FF00;
+  return x | t;
+}
+
+// Premultiplied source-over.
+inline QRgb over(QRgb dst, QRgb src) {
+  const unsigned alpha = qAlpha(src);
+  if (alpha == 255) return src;
+  return src + byteMul(dst, 255 - alpha);
+}
+
+// The premultiplied colour of the pixel whose centre lies (dx, dy) from the centre of a circle
+// of radius r, drawn as QPainter draws an antialiased ellipse with a thin pen: the disc filled
+// with area coverage, then the outline on top as a line one pen wide that, like a cosmetic line,
+// shares its ink between the two pixels nearest to it across its direction of travel.
+QRgb pixelAt(double dx, double dy, double r, const CircleStyle& style) {
+  const double adx = std::abs(dx);
+  const double ady = std::abs(dy);
+  const double d = std::sqrt(dx * dx + dy * dy);
+  const double fillCover = style.filled ? clamp01(r - d + 0.5) : 0.0;
+  // Distance from the pixel's centre to the outline along the axis the outline crosses.
+  const double major = std::max(adx, ady);
+  const double minor = std::min(adx, ady);
+  const double across =
+      minor > r ? r + 1.0 + style.penWidth : std::abs(major - std::sqrt(r * r - minor * minor));
+  const double ringCover = clamp01(style.penWidth / 2.0 + 0.5 - across);
+  if (fillCover <= 0.0 && ringCover <= 0.0) return 0;
+  return coverColour(style, fillCover * (1.0 - ringCover), ringCover);
 }
 
 }  // namespace
 
-void rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style) {
-  if (!(r > 0.0) || !std::isfinite(cx) || !std::isfinite(cy)) return;
+QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style) {
+  if (!(r > 0.0) || !std::isfinite(cx) || !std::isfinite(cy)) return {};
   const int width = image.width();
   const int height = image.height();
-  if (width <= 0 || height <= 0) return;
+  if (width <= 0 || height <= 0) return {};
 
   const QRgb fill = style.fill | 0xFF000000;
   if (std::isinf(r)) {
-    if (style.filled) image.fill(fill);
-    return;
+    if (!style.filled) return {};
+    image.fill(fill);
+    return image.rect();
   }
 
   const double half = style.penWidth / 2.0;
@@ -46,14 +80,14 @@ void rasterCircle(QImage& image, double cx, double cy, double r, const CircleSty
   const double reach = outer + 0.5;
 
   // Bounding box of touched pixels, clamped in double first so huge centres cannot overflow int.
-  const auto lowPixel = [](double v, int limit) {
+  const auto pixelOf = [](double v, int limit) {
     return static_cast<int>(std::clamp(std::floor(v), -1.0, static_cast<double>(limit)));
   };
-  const int x0 = std::max(lowPixel(cx - reach, width), 0);
-  const int x1 = std::min(lowPixel(cx + reach, width), width - 1);
-  const int y0 = std::max(lowPixel(cy - reach, height), 0);
-  const int y1 = std::min(lowPixel(cy + reach, height), height - 1);
-  if (x0 > x1 || y0 > y1) return;
+  const int x0 = std::max(pixelOf(cx - reach, width), 0);
+  const int x1 = std::min(pixelOf(cx + reach, width), width - 1);
+  const int y0 = std::max(pixelOf(cy - reach, height), 0);
+  const int y1 = std::min(pixelOf(cy + reach, height), height - 1);
+  if (x0 > x1 || y0 > y1) return {};
 
   const double solid = inner - 0.5;  // pixels whose centre is this close are wholly fill
   for (int y = y0; y <= y1; ++y) {
@@ -61,8 +95,8 @@ void rasterCircle(QImage& image, double cx, double cy, double r, const CircleSty
     const double dy2 = dy * dy;
     if (dy2 > reach * reach) continue;
     const double span = std::sqrt(reach * reach - dy2);
-    const int sx0 = std::max(x0, lowPixel(cx - span - 0.5, width));
-    const int sx1 = std::min(x1, lowPixel(cx + span - 0.5, width) + 1);
+    const int sx0 = std::max(x0, pixelOf(cx - span - 0.5, width));
+    const int sx1 = std::min(x1, pixelOf(cx + span - 0.5, width) + 1);
 
     // Pixels whose centres lie within `solid` of the centre take the fill as it is.
     int fx0 = sx1 + 1;
@@ -82,17 +116,104 @@ void rasterCircle(QImage& image, double cx, double cy, double r, const CircleSty
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
     auto edge = [&](int x) {
       const double dx = x + 0.5 - cx;
-      const double d = std::sqrt(dx * dx + dy2);
-      const double outerCover = clamp01(outer - d + 0.5);
-      if (outerCover <= 0.0) return;
-      const double innerCover = clamp01(inner - d + 0.5);
-      const double fillCover = style.filled ? innerCover : 0.0;
-      row[x] = blendEdge(row[x], style, fillCover, outerCover - innerCover);
+      const QRgb src = pixelAt(dx, dy, r, style);
+      if (src) row[x] = over(row[x], src);
     };
     for (int x = sx0; x < std::min(fx0, sx1 + 1); ++x) edge(x);
     if (fx0 <= fx1) std::fill(row + fx0, row + fx1 + 1, fill);
     for (int x = std::max(fx1 + 1, sx0); x <= sx1; ++x) edge(x);
   }
+  return QRect(QPoint(x0, y0), QPoint(x1, y1));
+}
+
+CircleRasterizer::SpriteSet& CircleRasterizer::setFor(double r, const CircleStyle& style) {
+  // Successive circles almost always share radius and style.
+  if (!sets_.empty() && sets_.back().radius == r && sets_.back().style == style) {
+    return sets_.back();
+  }
+  // Keep the sets in order of use, the latest last; the oldest goes first when full.
+  for (auto it = sets_.begin(); it != sets_.end(); ++it) {
+    if (it->radius == r && it->style == style) {
+      std::rotate(it, it + 1, sets_.end());
+      return sets_.back();
+    }
+  }
+  if (sets_.size() == kMaxSets) sets_.erase(sets_.begin());
+  SpriteSet& set = sets_.emplace_back();
+  set.radius = r;
+  set.style = style;
+  return set;
+}
+
+void CircleRasterizer::render(Sprite& sprite, double r, const CircleStyle& style, int sx, int sy) {
+  // The circle's centre relative to the top-left corner of its own pixel.
+  const double cx = static_cast<double>(sx) / kSteps;
+  const double cy = static_cast<double>(sy) / kSteps;
+  const int half = static_cast<int>(std::ceil(r + style.penWidth / 2.0 + 0.5)) + 1;
+  const int size = 2 * half + 1;
+  std::vector<QRgb> full(static_cast<std::size_t>(size) * size);
+  int x0 = size, y0 = size, x1 = -1, y1 = -1;
+  for (int v = 0; v < size; ++v) {
+    for (int u = 0; u < size; ++u) {
+      const QRgb pixel = pixelAt(u - half + 0.5 - cx, v - half + 0.5 - cy, r, style);
+      full[static_cast<std::size_t>(v) * size + u] = pixel;
+      if (pixel) {
+        x0 = std::min(x0, u);
+        x1 = std::max(x1, u);
+        y0 = std::min(y0, v);
+        y1 = std::max(y1, v);
+      }
+    }
+  }
+  sprite.rendered = true;
+  if (x1 < 0) return;
+  sprite.left = x0 - half;
+  sprite.top = y0 - half;
+  sprite.width = x1 - x0 + 1;
+  sprite.height = y1 - y0 + 1;
+  sprite.pixels.reserve(static_cast<std::size_t>(sprite.width) * sprite.height);
+  for (int v = y0; v <= y1; ++v) {
+    const auto* row = full.data() + static_cast<std::size_t>(v) * size;
+    sprite.pixels.insert(sprite.pixels.end(), row + x0, row + x1 + 1);
+  }
+}
+
+QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
+                             const CircleStyle& style) {
+  if (!(r > 0.0 && r <= kMaxRadius) || !std::isfinite(cx) || !std::isfinite(cy) ||
+      std::abs(cx) > 1e9 || std::abs(cy) > 1e9) {
+    return rasterCircle(image, cx, cy, r, style);
+  }
+  // The centre's pixel and its position inside that pixel, to an eighth.
+  const double qx = std::nearbyint(cx * kSteps);
+  const double qy = std::nearbyint(cy * kSteps);
+  const int px = static_cast<int>(std::floor(qx / kSteps));
+  const int py = static_cast<int>(std::floor(qy / kSteps));
+  const int sx = static_cast<int>(qx) - px * kSteps;
+  const int sy = static_cast<int>(qy) - py * kSteps;
+
+  Sprite& sprite = setFor(r, style).sprites[sy * kSteps + sx];
+  if (!sprite.rendered) render(sprite, r, style, sx, sy);
+
+  const int left = px + sprite.left;
+  const int top = py + sprite.top;
+  const int x0 = std::max(left, 0);
+  const int y0 = std::max(top, 0);
+  const int x1 = std::min(left + sprite.width, image.width()) - 1;
+  const int y1 = std::min(top + sprite.height, image.height()) - 1;
+  if (x0 > x1 || y0 > y1) return {};
+
+  uchar* const bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  for (int y = y0; y <= y1; ++y) {
+    const QRgb* src =
+        sprite.pixels.data() + static_cast<std::size_t>(y - top) * sprite.width + (x0 - left);
+    auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+    for (int x = x0; x <= x1; ++x, ++src) {
+      if (*src) row[x] = over(row[x], *src);
+    }
+  }
+  return QRect(QPoint(x0, y0), QPoint(x1, y1));
 }
 
 }  // namespace platform

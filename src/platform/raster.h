@@ -1,10 +1,14 @@
 // Antialiased circles drawn straight into an image's pixels. This is the redraw's hot path: a
-// pattern is thousands of tiny circles, and a QPainter per circle costs far more than the few
+// pattern is hundreds of tiny circles, and a QPainter per circle costs many times the few
 // pixels each one covers.
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QRgb>
+
+#include <array>
+#include <vector>
 
 namespace platform {
 
@@ -13,12 +17,51 @@ struct CircleStyle {
   QRgb fill = 0xFF000000;     // opaque; used when `filled`
   bool filled = false;
   double penWidth = 1.0;  // device pixels, centred on the circle's path
+
+  bool operator==(const CircleStyle&) const = default;
 };
 
 // Draws a circle with centre (cx, cy) and radius r, all in device pixels of `image` (pixel (i, j)
-// has its centre at (i + 0.5, j + 0.5)), onto an ARGB32_Premultiplied image. A radius of zero or
-// below, or a centre that is not finite, draws nothing; an infinite radius covers the image with
-// the fill.
-void rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style);
+// has its centre at (i + 0.5, j + 0.5)), onto an ARGB32_Premultiplied image, computing each
+// pixel's coverage. A radius of zero or below, or a centre that is not finite, draws nothing; an
+// infinite radius covers the image with the fill. Returns the pixels it may have changed.
+QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style);
+
+// Draws circles like rasterCircle, but small ones from pre-rendered sprites: one per radius,
+// style and centre position to an eighth of a pixel, rendered when first used. A pattern uses
+// one radius and three colours, so after the first few circles every circle is a copy and
+// blend of a few dozen pixels, with no square roots.
+class CircleRasterizer {
+ public:
+  QRect draw(QImage& image, double cx, double cy, double r, const CircleStyle& style);
+
+ private:
+  static constexpr int kSteps = 8;            // sub-pixel positions per axis
+  static constexpr double kMaxRadius = 24;    // larger circles are computed pixel by pixel
+  static constexpr std::size_t kMaxSets = 8;  // sprite sets kept, oldest dropped first
+
+  // The pixels one circle changes, premultiplied, from (left, top) relative to the pixel that
+  // holds the circle's centre.
+  struct Sprite {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<QRgb> pixels;
+    bool rendered = false;
+  };
+
+  struct SpriteSet {
+    double radius;
+    CircleStyle style;
+    std::array<Sprite, kSteps * kSteps> sprites;  // by sub-pixel position, rendered when used
+  };
+
+  static void render(Sprite& sprite, double r, const CircleStyle& style, int sx, int sy);
+
+  SpriteSet& setFor(double r, const CircleStyle& style);
+
+  std::vector<SpriteSet> sets_;
+};
 
 }  // namespace platform

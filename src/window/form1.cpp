@@ -247,16 +247,21 @@ void Form1::Command2_Click() {
 
 void Form1::Command3_Click() {
   StopRequested = 0;
-  ScrollBar& angle = *hscParameter[4];
   do {
-    platform::DoEvents();
-    if (ending_) return;
-    const std::int16_t next = platform::add16(angle.Value(), 1);
-    // A bar dragged to its very end steps round to 0 rather than past its range.
-    angle.assignValue(next > angle.Max() ? 0 : next);
-    if (angle.Value() > platform::sub16(angle.Max(), 4)) angle.assignValue(0);
-    busyWait(delayPasses(parameters.Speed));
+    if (!animationTurn()) return;
   } while (StopRequested != -1);
+}
+
+bool Form1::animationTurn() {
+  platform::DoEvents();
+  if (ending_) return false;
+  ScrollBar& angle = *hscParameter[4];
+  const std::int16_t next = platform::add16(angle.Value(), 1);
+  // A bar dragged to its very end steps round to 0 rather than past its range.
+  angle.assignValue(next > angle.Max() ? 0 : next);
+  if (angle.Value() > platform::sub16(angle.Max(), 4)) angle.assignValue(0);
+  busyWait(delayPasses(parameters.Speed));
+  return true;
 }
 
 void Form1::Command4_Click() {

@@ -50,6 +50,10 @@ class Form1 : public QWidget {
   // How many times the drawing surface has been redrawn; tells tests how often the chain ran.
   int redrawCount() const { return redraws_; }
 
+  // One turn of the animation: let waiting events run, step the angle bar (wrapping it to 0 just
+  // before its maximum), idle by the speed. Returns false when the program is ending.
+  bool animationTurn();
+
   // Event handlers. Mouse positions are in the control's user units.
   void Form_Load();
   void Command1_Click();

@@ -1,0 +1,83 @@
+// The picture box's fast drawing against QPainter's antialiased drawEllipse of every circle.
+#include "pattern/renderer.h"
+#include "platform/picturebox.h"
+#include "support/reference_drawing.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ostream>
+
+namespace {
+
+struct PixelCase {
+  const char* name;
+  pattern::ParameterSet parameters;
+  friend void PrintTo(const PixelCase& c, std::ostream* os) { *os << c.name; }
+};
+
+QImage onWhite(const QImage& drawing) {
+  QImage shown(drawing.size(), QImage::Format_RGB32);
+  shown.fill(Qt::white);
+  QPainter painter(&shown);
+  painter.drawImage(0, 0, drawing);
+  return shown;
+}
+
+class MatchesPlainQPainter : public testing::TestWithParam<PixelCase> {};
+
+TEST_P(MatchesPlainQPainter, ExceptForAntialiasing) {
+  platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
+  box.setGeometry(0, 0, 689, 689);
+  box.Scale(-100, -100, 100, 100);
+  box.setFillSolid(true);
+  pattern::drawPattern(GetParam().parameters, box);
+  QImage drawing = box.drawing();
+  drawing.setDevicePixelRatio(1);
+
+  QImage reference(685, 685, QImage::Format_ARGB32_Premultiplied);
+  reference.fill(Qt::transparent);
+  drawReferencePattern(GetParam().parameters, reference);
+
+  const QImage a = onWhite(drawing);
+  const QImage b = onWhite(reference);
+  int differing = 0;
+  int drawn = 0;
+  int far = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y);
+      const QRgb q = b.pixel(x, y);
+      drawn += q != qRgb(255, 255, 255);
+      const int worst = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                  std::abs(qBlue(p) - qBlue(q))});
+      differing += worst > 64;
+      if (worst > 128) ++far;
+    }
+  }
+  // QPainter flattens each circle into a polygon whose edges cut up to a third of a pixel inside
+  // the true circle, so thin outlines differ by up to a quarter of the range in places; a circle
+  // misplaced by one pixel makes tens of percent of the drawn pixels differ by more than half.
+  EXPECT_LE(far, drawn / 100) << far << " of " << drawn << " drawn pixels differ by more than half";
+  EXPECT_LE(differing, a.width() * a.height() * 3 / 100)
+      << differing << " pixels differ by more than a quarter";
+}
+
+INSTANTIATE_TEST_SUITE_P(Parameters, MatchesPlainQPainter,
+                         testing::Values(PixelCase{"start values", {600, 2, 20, 0, 137.5}},
+                                         PixelCase{"size 20", {600, 20, 20, 0, 137.5}},
+                                         PixelCase{"fractional count", {7.5, 10, 300, 0, 137.5}},
+                                         PixelCase{"angle 0", {600, 4, 20, 0, 0}},
+                                         PixelCase{"radius step 0", {600, 30, 0, 0, 137.5}},
+                                         PixelCase{"negative size", {600, -5, 20, 0, 137.5}},
+                                         PixelCase{"large circles", {60, 200, 50, 0, 222.5}}),
+                         [](const testing::TestParamInfo<PixelCase>& param) {
+                           std::string name = param.param.name;
+                           std::replace(name.begin(), name.end(), ' ', '_');
+                           return name;
+                         });
+
+}  // namespace
