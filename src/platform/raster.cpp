@@ -36,7 +36,7 @@ inline QRgb byteMul(QRgb x, unsigned a) {
 // Premultiplied source-over.
 inline QRgb over(QRgb dst, QRgb src) {
   const unsigned alpha = qAlpha(src);
-  if (alpha == 255) return src;
+  if (alpha == 255 || dst == 0) return src;
   return src + byteMul(dst, 255 - alpha);
 }
 
