@@ -48,27 +48,51 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
   const double total = parameters.PointTotal;
   const double radiusStep = parameters.RadiusStep;
   const float radius = toSingle(parameters.PointSize / 5);
+  const double farthest = farthestCorner(surface.visibleArea());
+  const double absStep = std::abs(radiusStep);
 
   // Point i lies i * |RadiusStep| / 100 from the centre, so once that distance exceeds the
   // farthest visible corner plus the radius, no later point of the band can show. The slack
   // covers the rounding of the position's own computation.
-  const double reach =
-      (farthestCorner(surface.visibleArea()) + std::max(double{radius}, 0.0)) * (1 + 1e-9);
-  const double absStep = std::abs(radiusStep);
+  const double reach = (farthest + std::max(double{radius}, 0.0)) * (1 + 1e-9);
 
-  long long budget = kCircleBudget;
   const double bounds[4] = {1, total / 3, bandBound(2, total), bandBound(3, total)};
+
+  // Filled opaquely, a circle whose radius exceeds its centre's distance plus the farthest
+  // corner covers the whole surface and hides everything drawn before it. Those are the points
+  // up to `covering`, so drawing starts at the last of them in drawing order.
+  int firstBand = 0;
+  double firstIndex = bounds[0];
+  if (surface.fillsSolid() && radius > farthest) {
+    const double covering = absStep > 0 ? (radius - farthest) * 100 / absStep * (1 - 1e-9)
+                                        : std::numeric_limits<double>::infinity();
+    for (int band = 2; band >= 0; --band) {
+      const double start = bounds[band];
+      const double end = bounds[band + 1];
+      if (start <= end && start <= covering) {
+        firstBand = band;
+        // The band's indices are start, start + 1, ...: keep to them.
+        firstIndex = start + std::floor(std::min(covering, end) - start);
+        break;
+      }
+    }
+  }
+
+  long long circles = kCircleBudget;
+  long long pixels = kPixelBudget;
   for (int band = 0; band < 3; ++band) {
     const double start = bounds[band];
     const double end = bounds[band + 1];
     if (!(start <= end)) continue;
     // Every circle of a band has the band's colour, so setting it once per band that would draw
-    // leaves FillColor as if it were set before each circle, even when no circle can show.
+    // leaves FillColor as if it were set before each circle, even when no circle is drawn.
     surface.setFillColor(kBandColors[band]);
-    for (double i = start; i <= end && budget > 0; --budget) {
+    if (band < firstBand) continue;
+    for (double i = band == firstBand ? firstIndex : start; i <= end && circles > 0 && pixels > 0;
+         --circles) {
       if (i * absStep / 100 > reach) break;
       const PointPosition p = pointAt(i, parameters.DivergenceAngle, radiusStep);
-      surface.Circle(toSingle(p.x), toSingle(p.y), radius);
+      pixels -= surface.Circle(toSingle(p.x), toSingle(p.y), radius);
       // With no radius step every further point of the band lies on this same spot.
       if (radiusStep == 0) break;
       const double next = i + 1;

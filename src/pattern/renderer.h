@@ -16,10 +16,12 @@ struct PointPosition {
 };
 PointPosition pointAt(double i, double divergenceAngle, double radiusStep);
 
-// The most circles one drawing draws. Only typed extremes (a tiny radius step with a huge point
-// count) come near it; by then the centre of the surface is covered many times over, and drawing
-// on would freeze the window for hours.
+// The most circles one drawing computes, and the most pixels it draws: about a second's work.
+// Only typed extremes come near them (a tiny radius step with a huge point count, or thousands
+// of circles far larger than the surface); by then the surface is covered many times over, and
+// drawing on would freeze the window for hours.
 inline constexpr long long kCircleBudget = 1LL << 22;
+inline constexpr long long kPixelBudget = 1LL << 28;
 
 // Clears `surface` and draws the pattern for `parameters`. Never raises an error: a point whose
 // position or radius cannot be represented is one that cannot be seen, and is skipped; a visible

@@ -142,15 +142,15 @@ void PictureBox::setForeColor(OleColor color) {
   foreRgb_ = opaque(color);
 }
 
-void PictureBox::Circle(float x, float y, float radius) {
-  drawCircle(x, y, radius, foreRgb_);
+long long PictureBox::Circle(float x, float y, float radius) {
+  return drawCircle(x, y, radius, foreRgb_);
 }
 
-void PictureBox::Circle(float x, float y, float radius, OleColor outline) {
-  drawCircle(x, y, radius, opaque(outline));
+long long PictureBox::Circle(float x, float y, float radius, OleColor outline) {
+  return drawCircle(x, y, radius, opaque(outline));
 }
 
-void PictureBox::drawCircle(float x, float y, float radius, QRgb outline) {
+long long PictureBox::drawCircle(float x, float y, float radius, QRgb outline) {
   if (layer_.isNull()) ensureLayer();
   // Device pixels per user unit; the radius is measured in the horizontal unit.
   const double perUnitX = layer_.width() / scaleWidth();
@@ -163,10 +163,11 @@ void PictureBox::drawCircle(float x, float y, float radius, QRgb outline) {
   const QRect touched =
       rasterizer_.draw(layer_, (x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
                        double{radius} * std::abs(perUnitX), style);
-  if (touched.isEmpty()) return;
+  if (touched.isEmpty()) return 0;
+  const long long area = qint64{touched.width()} * touched.height();
   if (!drawnAll_) {
     drawn_.push_back(touched);
-    drawnArea_ += qint64{touched.width()} * touched.height();
+    drawnArea_ += area;
     // Past half the layer, clearing it whole is cheaper than rectangle by rectangle.
     if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
       drawnAll_ = true;
@@ -174,6 +175,7 @@ void PictureBox::drawCircle(float x, float y, float radius, QRgb outline) {
     }
   }
   requestRepaint();
+  return area;
 }
 
 // One repaint request per batch of drawing: update() for every circle costs more than the circle.

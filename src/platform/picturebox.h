@@ -30,8 +30,9 @@ class PictureBox : public QFrame, public DrawingSurface {
 
   void Cls() override;
   void setFillColor(OleColor color) override;
-  void Circle(float x, float y, float radius) override;
-  void Circle(float x, float y, float radius, OleColor outline);
+  long long Circle(float x, float y, float radius) override;
+  long long Circle(float x, float y, float radius, OleColor outline);
+  bool fillsSolid() const override { return fillSolid_; }
   QRectF visibleArea() const override;
 
   OleColor BackColor() const { return backColor_; }
@@ -39,7 +40,6 @@ class PictureBox : public QFrame, public DrawingSurface {
   OleColor FillColor() const { return fillColor_; }
   OleColor ForeColor() const { return foreColor_; }
   void setForeColor(OleColor color);
-  bool fillSolid() const { return fillSolid_; }
   void setFillSolid(bool solid) { fillSolid_ = solid; }
 
   // What is drawn, without the back colour, in device pixels.
@@ -65,7 +65,7 @@ class PictureBox : public QFrame, public DrawingSurface {
  private:
   // Allocates the layer to the inner area at the current device-pixel ratio, keeping its content.
   void ensureLayer();
-  void drawCircle(float x, float y, float radius, QRgb outline);
+  long long drawCircle(float x, float y, float radius, QRgb outline);
   void requestRepaint();
   double scaleWidth() const;
   double scaleHeight() const;

@@ -16,10 +16,10 @@ QRgb coverColour(const CircleStyle& style, double fillCover, double ringCover) {
   auto channel = [&](int shift) {
     const double value =
         ((style.fill >> shift) & 0xFF) * fillCover + ((style.outline >> shift) & 0xFF) * ringCover;
-    return static_cast<QRgb>(std::lround(value)) << shift;
+    return static_cast<QRgb>(value + 0.5) << shift;  // non-negative, so this rounds
   };
   const double alpha = (fillCover + ringCover) * 255.0;
-  return channel(0) | channel(8) | channel(16) | static_cast<QRgb>(std::lround(alpha)) << 24;
+  return channel(0) | channel(8) | channel(16) | static_cast<QRgb>(alpha + 0.5) << 24;
 }
 
 // x * a / 255 on all four 8-bit channels at once, rounded.
@@ -142,13 +142,16 @@ CircleRasterizer::SpriteSet& CircleRasterizer::setFor(double r, const CircleStyl
   SpriteSet& set = sets_.emplace_back();
   set.radius = r;
   set.style = style;
+  set.steps = r <= kFineRadius ? kMaxSteps : kMaxSteps / 2;
   return set;
 }
 
-void CircleRasterizer::render(Sprite& sprite, double r, const CircleStyle& style, int sx, int sy) {
+void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int sy) {
+  const double r = set.radius;
+  const CircleStyle& style = set.style;
   // The circle's centre relative to the top-left corner of its own pixel.
-  const double cx = static_cast<double>(sx) / kSteps;
-  const double cy = static_cast<double>(sy) / kSteps;
+  const double cx = static_cast<double>(sx) / set.steps;
+  const double cy = static_cast<double>(sy) / set.steps;
   const int half = static_cast<int>(std::ceil(r + style.penWidth / 2.0 + 0.5)) + 1;
   const int size = 2 * half + 1;
   std::vector<QRgb> full(static_cast<std::size_t>(size) * size);
@@ -184,16 +187,18 @@ QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
       std::abs(cx) > 1e9 || std::abs(cy) > 1e9) {
     return rasterCircle(image, cx, cy, r, style);
   }
-  // The centre's pixel and its position inside that pixel, to an eighth.
-  const double qx = std::nearbyint(cx * kSteps);
-  const double qy = std::nearbyint(cy * kSteps);
-  const int px = static_cast<int>(std::floor(qx / kSteps));
-  const int py = static_cast<int>(std::floor(qy / kSteps));
-  const int sx = static_cast<int>(qx) - px * kSteps;
-  const int sy = static_cast<int>(qy) - py * kSteps;
+  SpriteSet& set = setFor(r, style);
+  const int steps = set.steps;
+  // The centre's pixel and its position inside that pixel.
+  const double qx = std::nearbyint(cx * steps);
+  const double qy = std::nearbyint(cy * steps);
+  const int px = static_cast<int>(std::floor(qx / steps));
+  const int py = static_cast<int>(std::floor(qy / steps));
+  const int sx = static_cast<int>(qx) - px * steps;
+  const int sy = static_cast<int>(qy) - py * steps;
 
-  Sprite& sprite = setFor(r, style).sprites[sy * kSteps + sx];
-  if (!sprite.rendered) render(sprite, r, style, sx, sy);
+  Sprite& sprite = set.sprites[sy * steps + sx];
+  if (!sprite.rendered) render(sprite, set, sx, sy);
 
   const int left = px + sprite.left;
   const int top = py + sprite.top;

@@ -27,8 +27,9 @@ struct CircleStyle {
 // infinite radius covers the image with the fill. Returns the pixels it may have changed.
 QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style);
 
-// Draws circles like rasterCircle, but small ones from pre-rendered sprites: one per radius,
-// style and centre position to an eighth of a pixel, rendered when first used. A pattern uses
+// Draws circles like rasterCircle, but all but huge ones from pre-rendered sprites: one per
+// radius, style and centre position to an eighth of a pixel (a quarter for larger circles),
+// rendered when first used. A pattern uses
 // one radius and three colours, so after the first few circles every circle is a copy and
 // blend of a few dozen pixels, with no square roots.
 class CircleRasterizer {
@@ -36,8 +37,9 @@ class CircleRasterizer {
   QRect draw(QImage& image, double cx, double cy, double r, const CircleStyle& style);
 
  private:
-  static constexpr int kSteps = 8;            // sub-pixel positions per axis
-  static constexpr double kMaxRadius = 24;    // larger circles are computed pixel by pixel
+  static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis
+  static constexpr double kFineRadius = 16;   // larger circles use half as many positions
+  static constexpr double kMaxRadius = 64;    // larger circles are computed pixel by pixel
   static constexpr std::size_t kMaxSets = 8;  // sprite sets kept, oldest dropped first
 
   // The pixels one circle changes, premultiplied, from (left, top) relative to the pixel that
@@ -54,10 +56,11 @@ class CircleRasterizer {
   struct SpriteSet {
     double radius;
     CircleStyle style;
-    std::array<Sprite, kSteps * kSteps> sprites;  // by sub-pixel position, rendered when used
+    int steps;                                          // sub-pixel positions per axis
+    std::array<Sprite, kMaxSteps * kMaxSteps> sprites;  // by sub-pixel position, when used
   };
 
-  static void render(Sprite& sprite, double r, const CircleStyle& style, int sx, int sy);
+  static void render(Sprite& sprite, const SpriteSet& set, int sx, int sy);
 
   SpriteSet& setFor(double r, const CircleStyle& style);
 

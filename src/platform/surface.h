@@ -15,7 +15,11 @@ class DrawingSurface {
   virtual void Cls() = 0;
   virtual void setFillColor(OleColor color) = 0;
   // A circle at (x, y) with radius `radius`, in user units; outline in the foreground colour.
-  virtual void Circle(float x, float y, float radius) = 0;
+  // Returns how many pixels it may have changed: 0 for a circle that cannot be seen.
+  virtual long long Circle(float x, float y, float radius) = 0;
+  // True when circles are filled opaquely, so one that covers the whole surface hides all
+  // drawn before it.
+  virtual bool fillsSolid() const = 0;
   // The part of the user coordinate space that can show anything, with a margin for antialiasing.
   virtual QRectF visibleArea() const = 0;
 };

@@ -143,7 +143,10 @@ TEST(Renderer, HugeValuesNeitherRaiseNorHang) {
 
 // Counts circles without keeping them.
 struct CountingSurface : RecordingSurface {
-  void Circle(float, float, float) override { ++count; }
+  long long Circle(float, float, float) override {
+    ++count;
+    return 0;
+  }
   long long count = 0;
 };
 

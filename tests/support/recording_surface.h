@@ -19,11 +19,16 @@ class RecordingSurface : public platform::DrawingSurface {
     circles.clear();
   }
   void setFillColor(platform::OleColor color) override { fill = color; }
-  void Circle(float x, float y, float radius) override { circles.push_back({x, y, radius, fill}); }
+  long long Circle(float x, float y, float radius) override {
+    circles.push_back({x, y, radius, fill});
+    return 1;
+  }
+  bool fillsSolid() const override { return solid; }
   QRectF visibleArea() const override { return area; }
 
   int clears = 0;
   platform::OleColor fill = 0;
   std::vector<RecordedCircle> circles;
   QRectF area{-101, -101, 202, 202};
+  bool solid = false;
 };
