@@ -169,3 +169,51 @@ TEST(Renderer, ZeroRadiusStepDrawsEachBandOnceAtTheCentre) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Renderer, CircleCoveringTheWholeSurfaceHidesAllBeforeIt) {
+  RecordingSurface s;
+  s.solid = true;
+  drawPattern({600, 1e6, 20, 0, 137.5}, s);  // radius 200000: every circle covers the surface
+  ASSERT_EQ(s.circles.size(), 1u);
+  const pattern::PointPosition last = pattern::pointAt(600, 137.5, 20);
+  EXPECT_EQ(s.circles[0].x, static_cast<float>(last.x));
+  EXPECT_EQ(s.circles[0].fill, kYellow);
+}
+
+TEST(Renderer, DrawingStartsAtTheLastCoveringCircle) {
+  RecordingSurface s;
+  s.solid = true;
+  // Radius 200; point i covers the square (farthest corner 101 * sqrt 2) while i / 5 + 142.84
+  // stays within 200, that is up to point 285.
+  drawPattern({600, 1000, 20, 0, 137.5}, s);
+  ASSERT_FALSE(s.circles.empty());
+  const pattern::PointPosition first = pattern::pointAt(285, 137.5, 20);
+  EXPECT_EQ(s.circles[0].x, static_cast<float>(first.x));
+  EXPECT_EQ(s.circles[0].fill, kBlue);
+  EXPECT_EQ(s.circles.size(), 602u - 285);
+  EXPECT_EQ(s.fill, kYellow);
+}
+
+TEST(Renderer, WithoutSolidFillEveryCircleIsDrawn) {
+  const RecordingSurface s = draw({600, 1e6, 20, 0, 137.5});
+  EXPECT_EQ(s.circles.size(), 602u);
+}
+
+// Reports every circle as covering a tenth of the pixel budget.
+struct CostlySurface : RecordingSurface {
+  long long Circle(float, float, float) override {
+    ++count;
+    return pattern::kPixelBudget / 10 + 1;
+  }
+  int count = 0;
+};
+
+TEST(Renderer, StopsOnceItsPixelWorkIsSpent) {
+  CostlySurface s;
+  drawPattern(startValues(), s);
+  EXPECT_EQ(s.count, 10);
+}
+
+}  // namespace
