@@ -3,7 +3,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize bench format clean
+.PHONY: all deps configure build run test test-sanitize fuzz bench format clean
 
 all: build
 
@@ -30,6 +30,17 @@ test-sanitize: deps
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The libFuzzer targets, built with clang, each run for FUZZ_SECONDS from the committed seeds.
+FUZZ_SECONDS ?= 20
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRLBILD_FUZZ=ON
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	for target in val pattern; do \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$target && \
+	  $(BUILD)-fuzz/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -print_final_stats=1 $(BUILD)-fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 bench: build
 	./$(BUILD)/bench/quirlbild_bench

@@ -42,7 +42,8 @@ PointPosition pointAt(double i, double divergenceAngle, double radiusStep) {
   return {((i * std::cos(theta)) * radiusStep) / 100, ((i * std::sin(theta)) * radiusStep) / 100};
 }
 
-void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface) {
+void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
+                 DrawBudget budget) {
   surface.Cls();
 
   const double total = parameters.PointTotal;
@@ -53,8 +54,9 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
 
   // Point i lies i * |RadiusStep| / 100 from the centre, so once that distance exceeds the
   // farthest visible corner plus the radius, no later point of the band can show. The slack
-  // covers the rounding of the position's own computation.
-  const double reach = (farthest + std::max(double{radius}, 0.0)) * (1 + 1e-9);
+  // covers the rounding of the position to single precision.
+  constexpr double kSlack = 1e-6;
+  const double reach = (farthest + std::max(double{radius}, 0.0)) * (1 + kSlack);
 
   const double bounds[4] = {1, total / 3, bandBound(2, total), bandBound(3, total)};
 
@@ -64,7 +66,7 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
   int firstBand = 0;
   double firstIndex = bounds[0];
   if (surface.fillsSolid() && radius > farthest) {
-    const double covering = absStep > 0 ? (radius - farthest) * 100 / absStep * (1 - 1e-9)
+    const double covering = absStep > 0 ? (radius - farthest) * 100 / absStep * (1 - kSlack)
                                         : std::numeric_limits<double>::infinity();
     for (int band = 2; band >= 0; --band) {
       const double start = bounds[band];
@@ -78,8 +80,6 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
     }
   }
 
-  long long circles = kCircleBudget;
-  long long pixels = kPixelBudget;
   for (int band = 0; band < 3; ++band) {
     const double start = bounds[band];
     const double end = bounds[band + 1];
@@ -88,11 +88,11 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
     // leaves FillColor as if it were set before each circle, even when no circle is drawn.
     surface.setFillColor(kBandColors[band]);
     if (band < firstBand) continue;
-    for (double i = band == firstBand ? firstIndex : start; i <= end && circles > 0 && pixels > 0;
-         --circles) {
+    for (double i = band == firstBand ? firstIndex : start;
+         i <= end && budget.circles > 0 && budget.pixels > 0; --budget.circles) {
       if (i * absStep / 100 > reach) break;
       const PointPosition p = pointAt(i, parameters.DivergenceAngle, radiusStep);
-      pixels -= surface.Circle(toSingle(p.x), toSingle(p.y), radius);
+      budget.pixels -= surface.Circle(toSingle(p.x), toSingle(p.y), radius);
       // With no radius step every further point of the band lies on this same spot.
       if (radiusStep == 0) break;
       const double next = i + 1;

@@ -23,9 +23,15 @@ PointPosition pointAt(double i, double divergenceAngle, double radiusStep);
 inline constexpr long long kCircleBudget = 1LL << 22;
 inline constexpr long long kPixelBudget = 1LL << 28;
 
+struct DrawBudget {
+  long long circles = kCircleBudget;
+  long long pixels = kPixelBudget;
+};
+
 // Clears `surface` and draws the pattern for `parameters`. Never raises an error: a point whose
 // position or radius cannot be represented is one that cannot be seen, and is skipped; a visible
 // circle too large to represent covers the surface.
-void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface);
+void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
+                 DrawBudget budget = {});
 
 }  // namespace pattern

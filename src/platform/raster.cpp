@@ -79,9 +79,12 @@ QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleSt
   const double inner = r - half;  // inner edge of the outline, where the fill shows
   const double reach = outer + 0.5;
 
-  // Bounding box of touched pixels, clamped in double first so huge centres cannot overflow int.
+  // Pixel positions, clamped in double first so that huge coordinates cannot overflow int.
   const auto pixelOf = [](double v, int limit) {
     return static_cast<int>(std::clamp(std::floor(v), -1.0, static_cast<double>(limit)));
+  };
+  const auto pixelAbove = [](double v, int limit) {
+    return static_cast<int>(std::clamp(std::ceil(v), -1.0, static_cast<double>(limit)));
   };
   const int x0 = std::max(pixelOf(cx - reach, width), 0);
   const int x1 = std::min(pixelOf(cx + reach, width), width - 1);
@@ -103,10 +106,8 @@ QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleSt
     int fx1 = sx1;
     if (style.filled && solid > 0.0 && solid * solid > dy2) {
       const double fullSpan = std::sqrt(solid * solid - dy2);
-      fx0 = std::max(sx0, static_cast<int>(std::ceil(std::max(cx - fullSpan - 0.5, -1.0))));
-      fx1 = std::min(
-          sx1,
-          static_cast<int>(std::floor(std::min(cx + fullSpan - 0.5, static_cast<double>(width)))));
+      fx0 = std::max(sx0, pixelAbove(cx - fullSpan - 0.5, width));
+      fx1 = std::min(sx1, pixelOf(cx + fullSpan - 0.5, width));
       if (fx0 > fx1) {
         fx0 = sx1 + 1;
         fx1 = sx1;

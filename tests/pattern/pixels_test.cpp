@@ -81,3 +81,20 @@ INSTANTIATE_TEST_SUITE_P(Parameters, MatchesPlainQPainter,
                          });
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: circles of radius 4e29 units far out from the centre overflowed the pixel
+// column arithmetic. The first covering circle hides everything; nothing after it can show.
+TEST(HugeCircles, CoverTheSurfaceWithoutOverflow) {
+  platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
+  box.setGeometry(0, 0, 689, 689);
+  box.Scale(-100, -100, 100, 100);
+  box.setFillSolid(true);
+  pattern::drawPattern({3e307, 2e30, 20233, 0, 0}, box);
+  const QImage& drawing = box.drawing();
+  EXPECT_EQ(drawing.pixel(0, 0), 0xFFFF0000);
+  EXPECT_EQ(drawing.pixel(684, 684), 0xFFFF0000);
+}
+
+}  // namespace
