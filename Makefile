@@ -1,9 +1,10 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench format clean
+.PHONY: all deps configure build run test test-sanitize fuzz bench install package format clean
 
 all: build
 
@@ -45,6 +46,14 @@ fuzz: deps
 
 bench: build
 	./$(BUILD)/bench/quirlbild_bench
+
+# Honours DESTDIR and PREFIX: make install DESTDIR=/tmp/stage PREFIX=/usr
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD): sudo apt install ./$(BUILD)/quirlbild_1.00_amd64.deb
+package: build
+	cd $(BUILD) && cpack
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

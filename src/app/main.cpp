@@ -6,7 +6,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quirlbild"));
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
-  QApplication::setDesktopFileName(QStringLiteral("quirlbild"));
+  QApplication::setDesktopFileName(QStringLiteral("de.quirlbild.Quirlbild"));
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 
   window::Form1 form;

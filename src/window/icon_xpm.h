@@ -3,14 +3,13 @@
 
 // clang-format off
 inline const char* const kIconXpm[] = {
-    "32 32 7 1",
+    "32 32 6 1",
     "  c None",
     ". c #000080",
     "o c #000000",
     "r c #FF0000",
     "b c #0000FF",
     "y c #FFFF00",
-    "w c #FFFFFF",
     "                                ",
     "           oooooooooo           ",
     "        ooo.y........ooo        ",

@@ -3,6 +3,7 @@
 #include "support/error_recorder.h"
 #include "window/layout.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -147,6 +148,34 @@ TEST_F(MainWindow, StopButtonShowsARedFace) {
   form.resize(1040, 720);
   const QImage face = form.Command4->grab().toImage();
   EXPECT_EQ(face.pixelColor(face.width() / 2, 3), QColor(255, 0, 0));
+}
+
+TEST_F(MainWindow, ScreenReadersCanNameEveryControl) {
+  const std::vector<std::pair<QWidget*, QString>> expected = {
+      {form.Picture1, "Zeichenfläche"},
+      {form.picZiel, "Zielfeld"},
+      {form.Text1, "Statusanzeige"},
+      {form.Command3, "lauf"},
+      {form.Command4, "stop"},
+      {form.Picture2[2], "Hintergrundfarbe schwarz"},
+      {form.Picture2[6], "Hintergrundfarbe hellgelb"},
+      {form.hscParameter[4], "Winkel"},
+      {form.txtParameter[0], "Anzahl Punkte"},
+      {form.txtParameter[5], "Sonnenblume"},
+  };
+  for (const auto& [widget, name] : expected) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), name) << widget->objectName().toStdString();
+  }
+  for (QWidget* child : form.findChildren<QWidget*>()) {
+    if (child->focusPolicy() == Qt::NoFocus && !qobject_cast<platform::PictureBox*>(child))
+      continue;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(child);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+        << child->objectName().toStdString();
+  }
 }
 
 // --- The parameter rows --------------------------------------------------------------------
