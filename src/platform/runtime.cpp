@@ -151,15 +151,6 @@ std::int16_t CInt(double value) {
   return static_cast<std::int16_t>(rounded);
 }
 
-std::int32_t CLng(double value) {
-  const double rounded = std::nearbyint(value);
-  if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
-        rounded <= std::numeric_limits<std::int32_t>::max())) {
-    throw RuntimeError(RuntimeError::Overflow);
-  }
-  return static_cast<std::int32_t>(rounded);
-}
-
 std::int16_t add16(std::int16_t a, std::int16_t b) {
   return CInt(int{a} + int{b});
 }

@@ -47,10 +47,9 @@ constexpr OleColor RGB(int red, int green, int blue) {
   return static_cast<OleColor>((red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16);
 }
 
-// Round to the nearest integer, halves to the even neighbour; a result outside the type's range
+// Round to the nearest integer, halves to the even neighbour; a result outside the 16-bit range
 // (or a value that is not a number) raises Overflow.
 std::int16_t CInt(double value);
-std::int32_t CLng(double value);
 
 // 16-bit integer arithmetic with the runtime's overflow check.
 std::int16_t add16(std::int16_t a, std::int16_t b);

@@ -39,9 +39,9 @@ void installFontSubstitutions() {
                              {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
 
-QString objectNameOf(const ControlSpec& spec) {
-  const QString name = QString::fromLatin1(spec.name);
-  return spec.index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(spec.index);
+QString objectNameOf(const ControlDef& def) {
+  const QString name = QString::fromLatin1(def.name);
+  return def.index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(def.index);
 }
 
 // Spends `passes` empty passes on the calling thread. The empty asm statement is a compiler
@@ -78,15 +78,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 
 void Form1::createControls() {
   QWidget* previousInTabOrder = nullptr;
-  for (const ControlSpec& spec : kControls) {
-    const QString text = spec.text ? QString::fromUtf8(spec.text) : QString();
-    QRect geometry = toPixels(spec);
+  for (const ControlDef& def : kControls) {
+    const QString text = def.text ? QString::fromUtf8(def.text) : QString();
+    QRect geometry = toPixels(def);
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (def.kind) {
       case Kind::PictureBox: {
         auto* box = new PictureBox(PictureBox::Border::Sunken3D, this);
         box->setFillSolid(true);
-        if (QLatin1String(spec.name) == QLatin1String("Picture1")) {
+        if (QLatin1String(def.name) == QLatin1String("Picture1")) {
           box->setBackColor(kPicture1BackColor);
           Picture1 = box;
         } else {
@@ -101,23 +101,23 @@ void Form1::createControls() {
       case Kind::Swatch: {
         // Swatches lie inside Picture1; their places count from its inner area.
         auto* swatch = new PictureBox(PictureBox::Border::FlatLine, Picture1);
-        swatch->setBackColor(kSwatchColors.at(spec.index));
+        swatch->setBackColor(kSwatchColors.at(def.index));
         swatch->setToolTip(QStringLiteral("Hintergrundfarbe"));
         geometry.translate(Picture1->contentsRect().topLeft());
-        Picture2.at(spec.index) = swatch;
+        Picture2.at(def.index) = swatch;
         widget = swatch;
         break;
       }
       case Kind::Button: {
         auto* button = new QPushButton(text, this);
         for (const auto& [name, member] : kButtons) {
-          if (QLatin1String(spec.name) == QLatin1String(name)) this->*member = button;
+          if (QLatin1String(def.name) == QLatin1String(name)) this->*member = button;
         }
         widget = button;
         break;
       }
       case Kind::TextBox: {
-        if (spec.index < 0) {
+        if (def.index < 0) {
           Text1 = new QLineEdit(text, this);
           Text1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
           widget = Text1;
@@ -127,26 +127,26 @@ void Form1::createControls() {
         box->setText(text);
         box->setFont(fontOf(kBoxFontFamily, kBoxFontPoints));
         box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        if (spec.index == kFlatTextRow) {
+        if (def.index == kFlatTextRow) {
           box->setFrame(false);
           QPalette palette = box->palette();
           palette.setColor(QPalette::Base, platform::toQColor(kScrollBarSystemColor));
           box->setPalette(palette);
           box->setAutoFillBackground(true);
         }
-        txtParameter.at(spec.index) = box;
+        txtParameter.at(def.index) = box;
         widget = box;
         break;
       }
       case Kind::ScrollBar: {
-        const ScrollBarSpec& range = kScrollBars.at(spec.index);
+        const ScrollBarDef& range = kScrollBars.at(def.index);
         auto* bar = new ScrollBar(this);
         bar->setRange(range.min, range.max);
         bar->setValue(range.value);
         bar->setSingleStep(range.smallStep);
         bar->setPageStep(range.largeStep);
         bar->setFocusPolicy(Qt::StrongFocus);
-        hscParameter.at(spec.index) = bar;
+        hscParameter.at(def.index) = bar;
         widget = bar;
         break;
       }
@@ -156,14 +156,14 @@ void Form1::createControls() {
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // A caption a little wider than its box ("Anzahl Punkte") is shown whole, not clipped.
         geometry.setWidth(std::max(geometry.width(), label->sizeHint().width()));
-        lblParameter.at(spec.index) = label;
+        lblParameter.at(def.index) = label;
         widget = label;
         break;
       }
     }
     widget->setGeometry(geometry);
-    widget->setObjectName(objectNameOf(spec));
-    if (spec.accessibleName) widget->setAccessibleName(QString::fromUtf8(spec.accessibleName));
+    widget->setObjectName(objectNameOf(def));
+    if (def.accessibleName) widget->setAccessibleName(QString::fromUtf8(def.accessibleName));
     if (widget->focusPolicy() & Qt::TabFocus) {
       if (previousInTabOrder) setTabOrder(previousInTabOrder, widget);
       previousInTabOrder = widget;

@@ -17,7 +17,7 @@ inline constexpr int kFormInnerHeight = 3195;
 
 enum class Kind { PictureBox, Button, TextBox, ScrollBar, Label, Swatch };
 
-struct ControlSpec {
+struct ControlDef {
   Kind kind;
   const char* name;  // the control's name; arrays share one name
   int index;         // element of a control array, or -1
@@ -32,7 +32,7 @@ struct ControlSpec {
 };
 
 // The 32 controls, in TabIndex order 0 to 31.
-inline constexpr std::array<ControlSpec, 32> kControls = {{
+inline constexpr std::array<ControlDef, 32> kControls = {{
     {Kind::PictureBox, "Picture1", -1, 120, 240, 10335, 10335, nullptr, "Zeichenfläche"},
     {Kind::Button, "Command1", -1, 10560, 240, 2175, 495, "zeigen", nullptr},
     {Kind::TextBox, "txtParameter", 0, 10560, 1080, 855, 375, "200", "Anzahl Punkte"},
@@ -67,7 +67,7 @@ inline constexpr std::array<ControlSpec, 32> kControls = {{
     {Kind::Swatch, "Picture2", 6, 375, 0, 390, 390, nullptr, "Hintergrundfarbe hellgelb"},
 }};
 
-struct ScrollBarSpec {
+struct ScrollBarDef {
   int min;
   int max;
   int value;  // stored position; rows 1 to 3 start elsewhere than their texts
@@ -76,7 +76,7 @@ struct ScrollBarSpec {
 };
 
 // By row 0 to 4.
-inline constexpr std::array<ScrollBarSpec, 5> kScrollBars = {{
+inline constexpr std::array<ScrollBarDef, 5> kScrollBars = {{
     {1, 2000, 200, 1, 1},
     {1, 50, 12, 1, 1},
     {1, 180, 1, 1, 1},
@@ -102,9 +102,9 @@ inline constexpr const char* kBoxFontFamily = "MS Sans Serif";
 inline constexpr double kBoxFontPoints = 9.75;
 
 // Place and size of a control in pixels.
-constexpr QRect toPixels(const ControlSpec& spec) {
-  return QRect(spec.left / kTwipsPerPixel, spec.top / kTwipsPerPixel, spec.width / kTwipsPerPixel,
-               spec.height / kTwipsPerPixel);
+constexpr QRect toPixels(const ControlDef& def) {
+  return QRect(def.left / kTwipsPerPixel, def.top / kTwipsPerPixel, def.width / kTwipsPerPixel,
+               def.height / kTwipsPerPixel);
 }
 
 }  // namespace window

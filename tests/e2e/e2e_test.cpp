@@ -35,9 +35,9 @@ constexpr double kTolerance = 0.00005;
 
 // Centre of a control of the window definition, in window pixels.
 QPoint centreOf(const char* name, int index = -1) {
-  for (const window::ControlSpec& spec : window::kControls) {
-    if (std::strcmp(spec.name, name) == 0 && spec.index == index) {
-      return window::toPixels(spec).center();
+  for (const window::ControlDef& def : window::kControls) {
+    if (std::strcmp(def.name, name) == 0 && def.index == index) {
+      return window::toPixels(def).center();
     }
   }
   ADD_FAILURE() << "no control " << name;

@@ -7,7 +7,6 @@
 #include <ostream>
 
 using platform::CInt;
-using platform::CLng;
 using platform::RuntimeError;
 using platform::Str;
 using platform::Val;
@@ -81,7 +80,6 @@ class CIntRoundsHalvesToEven : public testing::TestWithParam<RoundCase> {};
 
 TEST_P(CIntRoundsHalvesToEven, Within16Bits) {
   EXPECT_EQ(CInt(GetParam().value), GetParam().expected) << GetParam().value;
-  EXPECT_EQ(CLng(GetParam().value), GetParam().expected) << GetParam().value;
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, CIntRoundsHalvesToEven,
@@ -95,13 +93,6 @@ TEST(CInt, ValuesOutsideSixteenBitsOverflow) {
                        std::numeric_limits<double>::infinity()}) {
     EXPECT_THROW(CInt(value), RuntimeError) << value;
   }
-}
-
-TEST(CLng, RangeLimitsOfThirtyTwoBits) {
-  EXPECT_EQ(CLng(2147483647.4), 2147483647);
-  EXPECT_EQ(CLng(-2147483648.5), -2147483647 - 1);
-  EXPECT_THROW(CLng(2147483647.5), RuntimeError);
-  EXPECT_THROW(CLng(-2147483648.51), RuntimeError);
 }
 
 TEST(SixteenBitArithmetic, OverflowsAtTheEdges) {
