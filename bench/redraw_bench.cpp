@@ -17,8 +17,11 @@ struct Case {
   double size;
 };
 
-constexpr Case kCases[] = {
-    {"n200", 200, 2}, {"n2000", 2000, 2}, {"n200000", 200000, 2}, {"n2000_S20", 2000, 20}};
+constexpr Case kCases[] = {{"n200", 200, 2},
+                           {"n2000", 2000, 2},
+                           {"n200000", 200000, 2},
+                           {"n2000_S20", 2000, 20},
+                           {"n1e9", 1e9, 2}};
 
 pattern::ParameterSet parametersOf(const Case& c) {
   return {c.row0 * 3, c.size, 20, 0, 137.5};
