@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMicrosecond);
   }
   for (const Case& c : kCases) {
+    if (c.row0 > 1e6) continue;  // drawing every circle of a billion would take days
     benchmark::RegisterBenchmark((std::string("PlainQPainter/") + c.name).c_str(), plainQPainter, c)
         ->Unit(benchmark::kMicrosecond);
   }
