@@ -133,13 +133,7 @@ void PictureBox::Cls() {
 }
 
 void PictureBox::setFillColor(OleColor color) {
-  fillColor_ = color;
   fillRgb_ = opaque(color);
-}
-
-void PictureBox::setForeColor(OleColor color) {
-  foreColor_ = color;
-  foreRgb_ = opaque(color);
 }
 
 long long PictureBox::Circle(float x, float y, float radius) {

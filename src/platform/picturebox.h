@@ -37,9 +37,6 @@ class PictureBox : public QFrame, public DrawingSurface {
 
   OleColor BackColor() const { return backColor_; }
   void setBackColor(OleColor color);
-  OleColor FillColor() const { return fillColor_; }
-  OleColor ForeColor() const { return foreColor_; }
-  void setForeColor(OleColor color);
   void setFillSolid(bool solid) { fillSolid_ = solid; }
 
   // What is drawn, without the back colour, in device pixels.
@@ -80,10 +77,8 @@ class PictureBox : public QFrame, public DrawingSurface {
   bool repaintPending_ = false;
 
   OleColor backColor_ = 0x00FFFFFF;
-  OleColor fillColor_ = 0x00000000;
-  OleColor foreColor_ = 0x00000000;
   QRgb fillRgb_ = 0xFF000000;
-  QRgb foreRgb_ = 0xFF000000;
+  QRgb foreRgb_ = 0xFF000000;  // outline of circles drawn without a colour: black
   bool fillSolid_ = false;
   bool userScale_ = false;
   double scaleLeft_ = 0.0;

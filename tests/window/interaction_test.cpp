@@ -1,5 +1,6 @@
 // Animation, target pad, sketching, background palette, clearing and quitting.
 #include "support/error_recorder.h"
+#include "support/turn_script.h"
 #include "window/form1.h"
 
 #include <QCoreApplication>
@@ -17,31 +18,6 @@ using platform::RuntimeError;
 using window::Form1;
 
 namespace {
-
-// Runs scripted actions inside the animation's DoEvents: it reposts itself every time it is
-// handled, and Qt handles an event posted during a pass only in the next pass, so the n-th
-// handling happens in the n-th DoEvents call after the run starts.
-class TurnScript : public QObject {
- public:
-  explicit TurnScript(std::map<int, std::function<void()>> actions) : actions_(std::move(actions)) {
-    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-  }
-  ~TurnScript() override { QCoreApplication::removePostedEvents(this); }
-  int handled() const { return handled_; }
-
- protected:
-  bool event(QEvent* event) override {
-    if (event->type() != QEvent::User) return QObject::event(event);
-    ++handled_;
-    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    if (auto action = actions_.find(handled_); action != actions_.end()) action->second();
-    return true;
-  }
-
- private:
-  std::map<int, std::function<void()>> actions_;
-  int handled_ = 0;
-};
 
 class Animation : public testing::Test {
  protected:

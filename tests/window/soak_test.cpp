@@ -1,6 +1,7 @@
 // A long random run of user actions on the real widgets: nothing may crash, hang, raise past an
 // entry point or grow without bound. QUIRLBILD_SOAK_ACTIONS sets the count (5000 by default).
 #include "support/error_recorder.h"
+#include "support/turn_script.h"
 #include "window/form1.h"
 
 #include <QCoreApplication>
@@ -25,32 +26,6 @@ long residentKiB() {
   statm >> pages >> resident;
   return resident * 4;
 }
-
-// Clicks "stop" in the third DoEvents of the run it is made for, running `during` in the others.
-class StopSoon : public QObject {
- public:
-  StopSoon(Form1& form, std::function<void()> during) : form_(form), during_(std::move(during)) {
-    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-  }
-  ~StopSoon() override { QCoreApplication::removePostedEvents(this); }
-
- protected:
-  bool event(QEvent* event) override {
-    if (event->type() != QEvent::User) return QObject::event(event);
-    if (++turns_ >= 3) {
-      form_.Command4->click();
-    } else {
-      QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-      during_();
-    }
-    return true;
-  }
-
- private:
-  Form1& form_;
-  std::function<void()> during_;
-  int turns_ = 0;
-};
 
 class Soak {
  public:
@@ -100,7 +75,9 @@ class Soak {
   void run(int depth) {
     // Runs here are fast: a speed above 100 has no idle wait.
     form_.txtParameter[3]->setText(QStringLiteral("400"));  // as if typed
-    StopSoon stop(form_, [this, depth] { act(depth + 1); });
+    // Two turns with a random action each, then "stop" in the third.
+    const auto nested = [this, depth] { act(depth + 1); };
+    TurnScript script({{1, nested}, {2, nested}, {3, [this] { form_.Command4->click(); }}});
     form_.Command3->click();
   }
 
