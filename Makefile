@@ -12,7 +12,7 @@ deps:
 	./scripts/install-deps
 
 configure: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUIRLBILD_WERROR=ON
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -25,7 +25,7 @@ test: build
 
 # Every test again, built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRLBILD_SANITIZE=ON
+	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRLBILD_SANITIZE=ON -DQUIRLBILD_WERROR=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
 	cd $(BUILD)-sanitize && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -36,9 +36,9 @@ test-sanitize: deps
 # The libFuzzer targets, built with clang, each run for FUZZ_SECONDS from the committed seeds.
 FUZZ_SECONDS ?= 20
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRLBILD_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRLBILD_FUZZ=ON -DQUIRLBILD_WERROR=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
-	for target in val pattern; do \
+	for target in val pattern raster; do \
 	  mkdir -p $(BUILD)-fuzz/corpus/$$target && \
 	  $(BUILD)-fuzz/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	    -print_final_stats=1 $(BUILD)-fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \

@@ -1,9 +1,9 @@
 // Redraw cost: the program's renderer into the real picture box against the straightforward
 // QPainter drawing of the same circles, and one whole animation turn.
-#include "pattern/renderer.h"
-#include "platform/picturebox.h"
+#include "form1.h"
+#include "picturebox.h"
+#include "renderer.h"
 #include "support/reference_drawing.h"
-#include "window/form1.h"
 
 #include <QApplication>
 

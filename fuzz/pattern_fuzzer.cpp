@@ -1,8 +1,8 @@
 // ReadParameters and the renderer on arbitrary texts in the six rows (one line each), drawing
 // into a small image through the circle rasteriser: no crash, no sanitizer report, no error
 // but the runtime's overflow, and the drawing stays within its budgets.
-#include "pattern/renderer.h"
-#include "platform/raster.h"
+#include "raster.h"
+#include "renderer.h"
 
 #include <QImage>
 #include <QList>

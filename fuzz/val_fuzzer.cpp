@@ -1,6 +1,6 @@
 // Val on arbitrary text: never crashes, and whatever number it reads, Str writes digits that
 // Val reads back as the same number.
-#include "platform/runtime.h"
+#include "runtime.h"
 
 #include <cmath>
 #include <cstdint>

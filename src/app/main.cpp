@@ -1,13 +1,17 @@
-#include "window/form1.h"
+#include "errordialog.h"
+#include "events.h"
+#include "form1.h"
+#include "programinfo.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Quirlbild"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
-  QApplication::setDesktopFileName(QStringLiteral("de.quirlbild.Quirlbild"));
+  QApplication::setApplicationName(QString::fromLatin1(programinfo::kName));
+  QApplication::setApplicationVersion(QString::fromLatin1(programinfo::kVersion));
+  QApplication::setDesktopFileName(QString::fromLatin1(programinfo::kApplicationId));
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  platform::setErrorSink(platform::showErrorDialog);
 
   window::Form1 form;
   form.show();

@@ -1,6 +1,6 @@
 #include "parameters.h"
 
-#include "platform/runtime.h"
+#include "runtime.h"
 
 namespace pattern {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "parameters.h"
-#include "platform/surface.h"
+#include "surface.h"
 
 namespace pattern {
 

@@ -1,9 +1,10 @@
 #include "form1.h"
 
+#include "events.h"
 #include "icon.h"
 #include "layout.h"
-#include "pattern/renderer.h"
-#include "platform/events.h"
+#include "programinfo.h"
+#include "renderer.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -17,7 +18,6 @@
 namespace window {
 
 using platform::PictureBox;
-using platform::runEvent;
 using platform::ScrollBar;
 using platform::TextBox;
 
@@ -50,13 +50,6 @@ void busyWait(std::int64_t passes) {
   for (std::int64_t i = 0; i < passes; ++i) asm volatile("" ::: "memory");
 }
 
-constexpr std::pair<const char*, QPushButton * Form1::*> kButtons[] = {
-    {"Command1", &Form1::Command1},
-    {"Command2", &Form1::Command2},
-    {"Command3", &Form1::Command3},
-    {"Command4", &Form1::Command4},
-    {"Command5", &Form1::Command5}};
-
 }  // namespace
 
 std::int64_t delayPasses(double speed) {
@@ -68,98 +61,93 @@ std::int64_t delayPasses(double speed) {
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
   installFontSubstitutions();
-  setWindowTitle(QStringLiteral("Quirlbild"));
+  setWindowTitle(QString::fromLatin1(programinfo::kName));
   setWindowIcon(programIcon());
   createControls();
   connectHandlers();
   resize(kFormInnerWidth / kTwipsPerPixel, kFormInnerHeight / kTwipsPerPixel);
-  runEvent([this] { Form_Load(); });
+  platform::runEvent([this] { Form_Load(); });
+}
+
+QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
+  const QString text = def.text ? QString::fromUtf8(def.text) : QString();
+  switch (def.kind) {
+    case Kind::PictureBox: {
+      auto* box = new PictureBox(PictureBox::Border::Sunken3D, container);
+      box->setFillSolid(true);
+      box->setBackColor(def.backColor);
+      if (def.fillColor != kStyleColor) box->setFillColor(def.fillColor);
+      if (def.fixedScale) box->Scale(0, 0, 100, 100);
+      return box;
+    }
+    case Kind::Swatch: {
+      auto* swatch = new PictureBox(PictureBox::Border::FlatLine, container);
+      swatch->setBackColor(def.backColor);
+      swatch->setToolTip(QStringLiteral("Hintergrundfarbe"));
+      Picture2.at(def.index) = swatch;
+      return swatch;
+    }
+    case Kind::Button: {
+      auto* button = new QPushButton(text, container);
+      if (def.backColor != kStyleColor) {
+        // A graphical button: the face shows its back colour as it is, not shaded by the style.
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { background-color: %1; border: 2px outset %1; }"
+                           "QPushButton:pressed { border-style: inset; }")
+                .arg(platform::toQColor(def.backColor).name()));
+      }
+      return button;
+    }
+    case Kind::StatusBox: {
+      auto* box = new QLineEdit(text, container);
+      box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return box;
+    }
+    case Kind::ParameterBox: {
+      auto* box = new TextBox(container);
+      box->setText(text);
+      box->setFont(fontOf(kBoxFontFamily, kBoxFontPoints));
+      box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      if (def.flat) box->setFrame(false);
+      if (def.backColor != kStyleColor) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, platform::toQColor(def.backColor));
+        box->setPalette(palette);
+        box->setAutoFillBackground(true);
+      }
+      txtParameter.at(def.index) = box;
+      return box;
+    }
+    case Kind::ScrollBar: {
+      auto* bar = new ScrollBar(container);
+      bar->setRange(def.range.min, def.range.max);
+      bar->setValue(def.range.value);
+      bar->setSingleStep(def.range.smallStep);
+      bar->setPageStep(def.range.largeStep);
+      bar->setFocusPolicy(Qt::StrongFocus);
+      hscParameter.at(def.index) = bar;
+      return bar;
+    }
+    case Kind::Label: {
+      auto* label = new QLabel(text, container);
+      label->setFont(fontOf(kCaptionFontFamily, kCaptionFontPoints));
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      lblParameter.at(def.index) = label;
+      return label;
+    }
+  }
+  return nullptr;
 }
 
 void Form1::createControls() {
   QWidget* previousInTabOrder = nullptr;
   for (const ControlDef& def : kControls) {
-    const QString text = def.text ? QString::fromUtf8(def.text) : QString();
-    QRect geometry = toPixels(def);
-    QWidget* widget = nullptr;
-    switch (def.kind) {
-      case Kind::PictureBox: {
-        auto* box = new PictureBox(PictureBox::Border::Sunken3D, this);
-        box->setFillSolid(true);
-        if (QLatin1String(def.name) == QLatin1String("Picture1")) {
-          box->setBackColor(kPicture1BackColor);
-          Picture1 = box;
-        } else {
-          box->setBackColor(kPicZielBackColor);
-          box->setFillColor(kPicZielFillColor);
-          box->Scale(0, 0, 100, 100);  // fixed: the pad's units run 0 to 100 on both axes
-          picZiel = box;
-        }
-        widget = box;
-        break;
-      }
-      case Kind::Swatch: {
-        // Swatches lie inside Picture1; their places count from its inner area.
-        auto* swatch = new PictureBox(PictureBox::Border::FlatLine, Picture1);
-        swatch->setBackColor(kSwatchColors.at(def.index));
-        swatch->setToolTip(QStringLiteral("Hintergrundfarbe"));
-        geometry.translate(Picture1->contentsRect().topLeft());
-        Picture2.at(def.index) = swatch;
-        widget = swatch;
-        break;
-      }
-      case Kind::Button: {
-        auto* button = new QPushButton(text, this);
-        for (const auto& [name, member] : kButtons) {
-          if (QLatin1String(def.name) == QLatin1String(name)) this->*member = button;
-        }
-        widget = button;
-        break;
-      }
-      case Kind::TextBox: {
-        if (def.index < 0) {
-          Text1 = new QLineEdit(text, this);
-          Text1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-          widget = Text1;
-          break;
-        }
-        auto* box = new TextBox(this);
-        box->setText(text);
-        box->setFont(fontOf(kBoxFontFamily, kBoxFontPoints));
-        box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        if (def.index == kFlatTextRow) {
-          box->setFrame(false);
-          QPalette palette = box->palette();
-          palette.setColor(QPalette::Base, platform::toQColor(kScrollBarSystemColor));
-          box->setPalette(palette);
-          box->setAutoFillBackground(true);
-        }
-        txtParameter.at(def.index) = box;
-        widget = box;
-        break;
-      }
-      case Kind::ScrollBar: {
-        const ScrollBarDef& range = kScrollBars.at(def.index);
-        auto* bar = new ScrollBar(this);
-        bar->setRange(range.min, range.max);
-        bar->setValue(range.value);
-        bar->setSingleStep(range.smallStep);
-        bar->setPageStep(range.largeStep);
-        bar->setFocusPolicy(Qt::StrongFocus);
-        hscParameter.at(def.index) = bar;
-        widget = bar;
-        break;
-      }
-      case Kind::Label: {
-        auto* label = new QLabel(text, this);
-        label->setFont(fontOf(kCaptionFontFamily, kCaptionFontPoints));
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        // A caption a little wider than its box ("Anzahl Punkte") is shown whole, not clipped.
-        geometry.setWidth(std::max(geometry.width(), label->sizeHint().width()));
-        lblParameter.at(def.index) = label;
-        widget = label;
-        break;
-      }
+    QWidget* container = def.container ? control(*def.container) : this;
+    QWidget* widget = createControl(def, container);
+    QRect geometry = toPixels(def.place).translated(container->contentsRect().topLeft());
+    if (def.kind == Kind::Label) {
+      // A caption a little wider than its box ("Anzahl Punkte") is shown whole, not clipped.
+      geometry.setWidth(std::max(geometry.width(), widget->sizeHint().width()));
     }
     widget->setGeometry(geometry);
     widget->setObjectName(objectNameOf(def));
@@ -168,26 +156,25 @@ void Form1::createControls() {
       if (previousInTabOrder) setTabOrder(previousInTabOrder, widget);
       previousInTabOrder = widget;
     }
+    controls_[static_cast<std::size_t>(def.id)] = widget;
   }
-
-  // A graphical button: the face shows its back colour as it is, not shaded by the style.
-  Command4->setStyleSheet(
-      QStringLiteral("QPushButton { background-color: %1; border: 2px outset %1; }"
-                     "QPushButton:pressed { border-style: inset; }")
-          .arg(platform::toQColor(kStopButtonColor).name()));
+  Picture1 = controlAs<PictureBox>(Control::Picture1);
+  picZiel = controlAs<PictureBox>(Control::picZiel);
+  Command1 = controlAs<QPushButton>(Control::Command1);
+  Command2 = controlAs<QPushButton>(Control::Command2);
+  Command3 = controlAs<QPushButton>(Control::Command3);
+  Command4 = controlAs<QPushButton>(Control::Command4);
+  Command5 = controlAs<QPushButton>(Control::Command5);
+  Text1 = controlAs<QLineEdit>(Control::Text1);
 }
 
 void Form1::connectHandlers() {
-  connect(Command1, &QPushButton::clicked, this,
-          [this] { runEvent([this] { Command1_Click(); }); });
-  connect(Command2, &QPushButton::clicked, this,
-          [this] { runEvent([this] { Command2_Click(); }); });
-  connect(Command3, &QPushButton::clicked, this,
-          [this] { runEvent([this] { Command3_Click(); }); });
-  connect(Command4, &QPushButton::clicked, this,
-          [this] { runEvent([this] { Command4_Click(); }); });
-  connect(Command5, &QPushButton::clicked, this,
-          [this] { runEvent([this] { Command5_Click(); }); });
+  using platform::onEvent;
+  onEvent(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+  onEvent(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  onEvent(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  onEvent(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
+  onEvent(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
 
   for (int row = 0; row < static_cast<int>(txtParameter.size()); ++row) {
     txtParameter[row]->setChangeHandler([this, row] { txtParameter_Change(row); });
@@ -196,12 +183,11 @@ void Form1::connectHandlers() {
     hscParameter[row]->setChangeHandler([this, row] { hscParameter_Change(row); });
   }
 
-  // Mouse handlers are entry points: a runtime error in the chain they start ends there.
   using Mouse = void (Form1::*)(int, int, float, float);
   const auto route = [this](PictureBox* box, void (PictureBox::*signal)(int, int, float, float),
                             Mouse handler) {
-    connect(box, signal, this, [this, handler](int button, int shift, float x, float y) {
-      runEvent([&] { (this->*handler)(button, shift, x, y); });
+    onEvent(box, signal, this, [this, handler](int button, int shift, float x, float y) {
+      (this->*handler)(button, shift, x, y);
     });
   };
   route(picZiel, &PictureBox::mouseDown, &Form1::picZiel_MouseDown);
@@ -212,8 +198,7 @@ void Form1::connectHandlers() {
   route(Picture1, &PictureBox::mouseUp, &Form1::Picture1_MouseUp);
 
   for (int index = 0; index < static_cast<int>(Picture2.size()); ++index) {
-    connect(Picture2[index], &PictureBox::clicked, this,
-            [this, index] { runEvent([this, index] { Picture2_Click(index); }); });
+    onEvent(Picture2[index], &PictureBox::clicked, this, [this, index] { Picture2_Click(index); });
   }
 }
 

@@ -1,9 +1,10 @@
 // The main window: its controls, the window-level state and every event handler.
 #pragma once
 
-#include "pattern/parameters.h"
-#include "platform/controls.h"
-#include "platform/picturebox.h"
+#include "controls.h"
+#include "layout.h"
+#include "parameters.h"
+#include "picturebox.h"
 
 #include <QWidget>
 
@@ -76,11 +77,18 @@ class Form1 : public QWidget {
 
  private:
   void createControls();
+  QWidget* createControl(const ControlDef& def, QWidget* container);
+  QWidget* control(Control id) const { return controls_[static_cast<std::size_t>(id)]; }
+  template <typename Widget>
+  Widget* controlAs(Control id) const {
+    return static_cast<Widget*>(control(id));
+  }
   void connectHandlers();
   void ReadParameters();
   // Sets `row`'s scroll bar from a target-pad coordinate (0 to 100).
   void mapToRow(int row, float coordinate);
 
+  std::array<QWidget*, kControlCount> controls_{};  // owned by the window, by table row
   bool ending_ = false;
   int redraws_ = 0;
 };

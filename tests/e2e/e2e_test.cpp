@@ -1,9 +1,9 @@
 // The real program in a real window: a private Xvfb display, clicks and keys sent through the
 // window system with xdotool, and screenshots of the drawing surface compared with what the
 // program's own renderer draws offscreen for the same parameters.
-#include "pattern/renderer.h"
-#include "platform/picturebox.h"
-#include "window/layout.h"
+#include "layout.h"
+#include "picturebox.h"
+#include "renderer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,7 +37,7 @@ constexpr double kTolerance = 0.00005;
 QPoint centreOf(const char* name, int index = -1) {
   for (const window::ControlDef& def : window::kControls) {
     if (std::strcmp(def.name, name) == 0 && def.index == index) {
-      return window::toPixels(def).center();
+      return window::toPixels(def.place).center();
     }
   }
   ADD_FAILURE() << "no control " << name;
@@ -46,7 +46,7 @@ QPoint centreOf(const char* name, int index = -1) {
 
 // Picture1's inner area in window pixels (inside its 2-pixel border).
 QRect surfaceRect() {
-  return window::toPixels(window::kControls[0]).adjusted(2, 2, -2, -2);
+  return window::toPixels(window::kControls[0].place).adjusted(2, 2, -2, -2);
 }
 
 // A point on the drawing surface, in window pixels, for user coordinates (x, y).
@@ -75,7 +75,7 @@ void click(QPoint p) {
 // What the drawing surface should show: the pattern for `p` on `background`.
 QImage expectedSurface(const pattern::ParameterSet& p, platform::OleColor background) {
   platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
-  box.setGeometry(window::toPixels(window::kControls[0]));
+  box.setGeometry(window::toPixels(window::kControls[0].place));
   box.Scale(-100, -100, 100, 100);
   box.setFillSolid(true);
   pattern::drawPattern(p, box);
@@ -214,7 +214,7 @@ TEST_F(RealWindow, AUserWorksThroughEveryControlAndQuits) {
   EXPECT_TRUE(program.shows(expectedSurface(p, kWhite), &share)) << "zeigen: " << share;
 
   // The right arrow of row 0's scroll bar: 200 becomes 201 points per band.
-  const QRect bar0 = window::toPixels(window::kControls[3]);
+  const QRect bar0 = window::toPixels(window::kControls[3].place);
   click(QPoint(bar0.right() - 6, bar0.center().y()));
   p.PointTotal = 603;
   EXPECT_TRUE(program.shows(expectedSurface(p, kWhite), &share)) << "scroll arrow: " << share;
@@ -227,7 +227,7 @@ TEST_F(RealWindow, AUserWorksThroughEveryControlAndQuits) {
   EXPECT_TRUE(program.shows(expectedSurface(p, kWhite), &share)) << "typed angle: " << share;
 
   // Press and drag on the target pad: inner pixel (87, 83) then (43, 41).
-  const QPoint pad = window::toPixels(window::kControls[17]).topLeft() + QPoint(2, 2);
+  const QPoint pad = window::toPixels(window::kControls[17].place).topLeft() + QPoint(2, 2);
   const QPoint press = pad + QPoint(87, 83);
   const QPoint drag = pad + QPoint(43, 41);
   xdotool({"mousemove", QString::number(press.x()), QString::number(press.y()), "mousedown", "1"});

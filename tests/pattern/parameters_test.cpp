@@ -1,5 +1,5 @@
-#include "pattern/parameters.h"
-#include "platform/runtime.h"
+#include "parameters.h"
+#include "runtime.h"
 
 #include <gtest/gtest.h>
 

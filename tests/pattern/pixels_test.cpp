@@ -1,6 +1,6 @@
-// The picture box's fast drawing against QPainter's antialiased drawEllipse of every circle.
-#include "pattern/renderer.h"
-#include "platform/picturebox.h"
+// The canvas's fast drawing against QPainter's antialiased drawEllipse of every circle.
+#include "canvas.h"
+#include "renderer.h"
 #include "support/reference_drawing.h"
 
 #include <QPainter>
@@ -19,6 +19,15 @@ struct PixelCase {
   friend void PrintTo(const PixelCase& c, std::ostream* os) { *os << c.name; }
 };
 
+// The main drawing surface: 685 x 685 pixels inside its border, -100 .. 100 on both axes.
+platform::Canvas mainSurface() {
+  platform::Canvas canvas;
+  canvas.resize(QSize(685, 685), 1.0);
+  canvas.Scale(-100, -100, 100, 100);
+  canvas.setFillSolid(true);
+  return canvas;
+}
+
 QImage onWhite(const QImage& drawing) {
   QImage shown(drawing.size(), QImage::Format_RGB32);
   shown.fill(Qt::white);
@@ -30,13 +39,9 @@ QImage onWhite(const QImage& drawing) {
 class MatchesPlainQPainter : public testing::TestWithParam<PixelCase> {};
 
 TEST_P(MatchesPlainQPainter, ExceptForAntialiasing) {
-  platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
-  box.setGeometry(0, 0, 689, 689);
-  box.Scale(-100, -100, 100, 100);
-  box.setFillSolid(true);
+  platform::Canvas box = mainSurface();
   pattern::drawPattern(GetParam().parameters, box);
-  QImage drawing = box.drawing();
-  drawing.setDevicePixelRatio(1);
+  const QImage& drawing = box.drawing();
 
   QImage reference(685, 685, QImage::Format_ARGB32_Premultiplied);
   reference.fill(Qt::transparent);
@@ -87,10 +92,7 @@ namespace {
 // Found by fuzzing: circles of radius 4e29 units far out from the centre overflowed the pixel
 // column arithmetic. The first covering circle hides everything; nothing after it can show.
 TEST(HugeCircles, CoverTheSurfaceWithoutOverflow) {
-  platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
-  box.setGeometry(0, 0, 689, 689);
-  box.Scale(-100, -100, 100, 100);
-  box.setFillSolid(true);
+  platform::Canvas box = mainSurface();
   pattern::drawPattern({3e307, 2e30, 20233, 0, 0}, box);
   const QImage& drawing = box.drawing();
   EXPECT_EQ(drawing.pixel(0, 0), 0xFFFF0000);

@@ -2,7 +2,7 @@
 // a message box.
 #pragma once
 
-#include "platform/events.h"
+#include "events.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // A drawing surface that records what is drawn on it instead of drawing.
 #pragma once
 
-#include "platform/surface.h"
+#include "surface.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // drawEllipse and a 1-pixel pen, no culling. The yardstick for the picture box's own drawing.
 #pragma once
 
-#include "pattern/renderer.h"
+#include "renderer.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,20 +1,17 @@
 #include "events.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
+#include <QDebug>
 
 namespace platform {
 
 namespace {
 
-void showMessageBox(const RuntimeError& error) {
-  QMessageBox::critical(
-      QApplication::activeWindow(), QStringLiteral("Quirlbild"),
-      QStringLiteral("Laufzeitfehler '%1':\n\n%2").arg(int{error.number()}).arg(error.message()));
-}
-
 ErrorSink& currentSink() {
-  static ErrorSink sink = showMessageBox;
+  static ErrorSink sink = [](const RuntimeError& error) {
+    qCritical().noquote()
+        << QStringLiteral("Laufzeitfehler '%1': %2").arg(int{error.number()}).arg(error.message());
+  };
   return sink;
 }
 

@@ -1,5 +1,5 @@
-#include "platform/controls.h"
-#include "platform/events.h"
+#include "controls.h"
+#include "events.h"
 #include "support/error_recorder.h"
 
 #include <QTest>

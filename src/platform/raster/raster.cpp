@@ -22,24 +22,6 @@ QRgb coverColour(const CircleStyle& style, double fillCover, double ringCover) {
   return channel(0) | channel(8) | channel(16) | static_cast<QRgb>(alpha + 0.5) << 24;
 }
 
-// x * a / 255 on all four 8-bit channels at once, rounded.
-inline QRgb byteMul(QRgb x, unsigned a) {
-  QRgb t = (x & 0xFF00FF) * a;
-  t = (t + ((t >> 8) & 0xFF00FF) + 0x800080) >> 8;
-  t &= 0xFF00FF;
-  x = ((x >> 8) & 0xFF00FF) * a;
-  x = x + ((x >> 8) & 0xFF00FF) + 0x800080;
-  x &= 0xFF00FF00;
-  return x | t;
-}
-
-// Premultiplied source-over.
-inline QRgb over(QRgb dst, QRgb src) {
-  const unsigned alpha = qAlpha(src);
-  if (alpha == 255 || dst == 0) return src;
-  return src + byteMul(dst, 255 - alpha);
-}
-
 // The premultiplied colour of the pixel whose centre lies (dx, dy) from the centre of a circle
 // of radius r, drawn as QPainter draws an antialiased ellipse with a thin pen: the disc filled
 // with area coverage, then the outline on top as a line one pen wide that, like a cosmetic line,
@@ -118,7 +100,7 @@ QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleSt
     auto edge = [&](int x) {
       const double dx = x + 0.5 - cx;
       const QRgb src = pixelAt(dx, dy, r, style);
-      if (src) row[x] = over(row[x], src);
+      if (src) row[x] = blendOver(row[x], src);
     };
     for (int x = sx0; x < std::min(fx0, sx1 + 1); ++x) edge(x);
     if (fx0 <= fx1) std::fill(row + fx0, row + fx1 + 1, fill);
@@ -216,7 +198,7 @@ QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
         sprite.pixels.data() + static_cast<std::size_t>(y - top) * sprite.width + (x0 - left);
     auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
     for (int x = x0; x <= x1; ++x, ++src) {
-      if (*src) row[x] = over(row[x], *src);
+      if (*src) row[x] = blendOver(row[x], *src);
     }
   }
   return QRect(QPoint(x0, y0), QPoint(x1, y1));

@@ -8,8 +8,8 @@ namespace platform {
 
 TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
   // Code-made changes block this signal, so it fires for the user's edits only.
-  connect(this, &QLineEdit::textChanged, this, [this] {
-    if (onChange_) runEvent(onChange_);
+  onEvent(this, &QLineEdit::textChanged, this, [this] {
+    if (onChange_) onChange_();
   });
 }
 
@@ -25,8 +25,8 @@ void TextBox::assignText(const QString& text) {
 ScrollBar::ScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
   // A dragged thumb changes Value once, when it is let go.
   setTracking(false);
-  connect(this, &QAbstractSlider::valueChanged, this, [this] {
-    if (onChange_) runEvent(onChange_);
+  onEvent(this, &QAbstractSlider::valueChanged, this, [this] {
+    if (onChange_) onChange_();
   });
 }
 

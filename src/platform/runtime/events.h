@@ -3,16 +3,17 @@
 
 #include "runtime.h"
 
+#include <QObject>
+
 #include <functional>
 #include <new>
+#include <type_traits>
 #include <utility>
-
-class QWidget;
 
 namespace platform {
 
 // Receives every runtime error that reaches an event entry point. The program shows a message
-// box; tests install a recorder.
+// box; tests install a recorder; without either, the error is logged.
 using ErrorSink = std::function<void(const RuntimeError&)>;
 
 // Installs `sink` and returns the previous one.
@@ -31,6 +32,24 @@ void runEvent(Handler&& handler) noexcept {
   } catch (const std::bad_alloc&) {
     reportError(RuntimeError(RuntimeError::OutOfMemory));
   }
+}
+
+// The one way to attach an event handler to a Qt signal: the handler runs as an entry point
+// (runEvent) with the signal's arguments, or none when it takes none, for as long as `context`
+// lives.
+template <typename Sender, typename Signal, typename Handler>
+QMetaObject::Connection onEvent(const Sender* sender, Signal signal, const QObject* context,
+                                Handler handler) {
+  return QObject::connect(
+      sender, signal, context, [handler = std::move(handler)](const auto&... args) {
+        runEvent([&] {
+          if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>) {
+            handler(args...);
+          } else {
+            handler();
+          }
+        });
+      });
 }
 
 // Lets every waiting window event run to completion, user input included.

@@ -1,4 +1,4 @@
-#include "platform/runtime.h"
+#include "runtime.h"
 
 #include <gtest/gtest.h>
 

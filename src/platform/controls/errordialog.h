@@ -1,0 +1,11 @@
+#pragma once
+
+#include "runtime.h"
+
+namespace platform {
+
+// Shows a runtime error as the program's message box: caption "Quirlbild", the error's number
+// and its German message.
+void showErrorDialog(const RuntimeError& error);
+
+}  // namespace platform

@@ -1,0 +1,229 @@
+#include "picturebox.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+int runtimeButton(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return 1;
+    case Qt::RightButton:
+      return 2;
+    case Qt::MiddleButton:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+int runtimeButtons(Qt::MouseButtons buttons) {
+  return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0) |
+         (buttons & Qt::MiddleButton ? 4 : 0);
+}
+
+int runtimeShift(Qt::KeyboardModifiers modifiers) {
+  return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
+         (modifiers & Qt::AltModifier ? 4 : 0);
+}
+
+// Logical pixels of the border: a sunken panel is two lines, a flat border one.
+int logicalBorder(PictureBox::Border border) {
+  return border == PictureBox::Border::Sunken3D ? 2 : 1;
+}
+
+// The device pixels that a logical rectangle touches.
+QRect toDevice(const QRect& logical, double ratio) {
+  return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
+                logical.height() * ratio)
+      .toAlignedRect();
+}
+
+}  // namespace
+
+PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border_(border) {
+  const int margin = logicalBorder(border);
+  setContentsMargins(margin, margin, margin, margin);
+  // Moves are reported with no button held as well.
+  setMouseTracking(true);
+  // Every paint covers its region with the opaque image and the border.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+int PictureBox::borderPixels() const {
+  return std::max(1, static_cast<int>(std::lround(logicalBorder(border_) * devicePixelRatioF())));
+}
+
+void PictureBox::fitCanvas() {
+  const double ratio = devicePixelRatioF();
+  // Whole device pixels only, so the image and the border land on exact pixels at any scale.
+  const QSize device(static_cast<int>(std::floor(width() * ratio + 1e-6)),
+                     static_cast<int>(std::floor(height() * ratio + 1e-6)));
+  canvas_.resize(device - 2 * QSize(borderPixels(), borderPixels()), ratio);
+}
+
+void PictureBox::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2) {
+  canvas_.Scale(x1, y1, x2, y2);
+}
+
+void PictureBox::Cls() {
+  fitCanvas();
+  canvas_.Cls();
+  scheduleRepaint();
+}
+
+void PictureBox::setFillColor(OleColor color) {
+  canvas_.setFillColor(color);
+}
+
+long long PictureBox::Circle(float x, float y, float radius) {
+  fitCanvas();
+  const long long area = canvas_.Circle(x, y, radius);
+  scheduleRepaint();
+  return area;
+}
+
+long long PictureBox::Circle(float x, float y, float radius, OleColor outline) {
+  fitCanvas();
+  const long long area = canvas_.Circle(x, y, radius, outline);
+  scheduleRepaint();
+  return area;
+}
+
+QRectF PictureBox::visibleArea() const {
+  const_cast<PictureBox*>(this)->fitCanvas();
+  return canvas_.visibleArea();
+}
+
+void PictureBox::setBackColor(OleColor color) {
+  canvas_.setBackColor(color);
+  scheduleRepaint();
+}
+
+const QImage& PictureBox::drawing() const {
+  const_cast<PictureBox*>(this)->fitCanvas();
+  return canvas_.drawing();
+}
+
+QPointF PictureBox::toUser(QPointF widgetPos) const {
+  const_cast<PictureBox*>(this)->fitCanvas();
+  const double border = borderPixels();
+  return canvas_.toUser(widgetPos * devicePixelRatioF() - QPointF(border, border));
+}
+
+void PictureBox::scheduleRepaint() {
+  if (repaintPending_ || !canvas_.hasChanges()) return;
+  repaintPending_ = true;
+  QMetaObject::invokeMethod(this, &PictureBox::repaintChanges, Qt::QueuedConnection);
+}
+
+void PictureBox::repaintChanges() {
+  repaintPending_ = false;
+  const QRegion region = widgetRegion(canvas_.compose());
+  if (!region.isEmpty()) update(region);
+}
+
+QRegion PictureBox::widgetRegion(const std::vector<QRect>& rects) const {
+  const double ratio = devicePixelRatioF();
+  const int border = borderPixels();
+  QRegion region;
+  if (ratio == 1.0) {
+    // The runs are banded top to bottom and never overlap, as setRects requires.
+    thread_local std::vector<QRect> shifted;
+    shifted.assign(rects.begin(), rects.end());
+    for (QRect& rect : shifted) rect.translate(border, border);
+    region.setRects(shifted.data(), static_cast<int>(shifted.size()));
+    return region;
+  }
+  for (const QRect& rect : rects) {
+    const QRectF logical(QPointF(rect.x() + border, rect.y() + border) / ratio,
+                         QSizeF(rect.width(), rect.height()) / ratio);
+    region += logical.toAlignedRect();
+  }
+  return region;
+}
+
+void PictureBox::paintBorder(QPainter& painter, QSize size) const {
+  const int w = size.width();
+  const int h = size.height();
+  const QPalette& pal = palette();
+  if (border_ == Border::FlatLine) {
+    const int t = borderPixels();
+    const QColor line = pal.color(QPalette::WindowText);
+    painter.fillRect(0, 0, w, t, line);
+    painter.fillRect(0, h - t, w, t, line);
+    painter.fillRect(0, t, t, h - 2 * t, line);
+    painter.fillRect(w - t, t, t, h - 2 * t, line);
+    return;
+  }
+  // A sunken panel: dark over light outside, shadow over midlight inside, each line whole
+  // device pixels wide.
+  const int total = borderPixels();
+  const int outer = std::max(1, total / 2);
+  const int inner = total - outer;
+  painter.fillRect(0, 0, w, h, pal.color(QPalette::Light));
+  painter.fillRect(0, 0, w - outer, outer, pal.color(QPalette::Dark));
+  painter.fillRect(0, 0, outer, h - outer, pal.color(QPalette::Dark));
+  if (inner <= 0) return;
+  painter.fillRect(outer, outer, w - 2 * outer, h - 2 * outer, pal.color(QPalette::Midlight));
+  painter.fillRect(outer, outer, w - 2 * outer - inner, inner, pal.color(QPalette::Shadow));
+  painter.fillRect(outer, outer, inner, h - 2 * outer - inner, pal.color(QPalette::Shadow));
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+  fitCanvas();
+  // A paint that comes before the repaint request (an exposure, a grab) shows every change;
+  // changes outside its region are repainted next.
+  if (canvas_.hasChanges()) {
+    const QRegion rest = widgetRegion(canvas_.compose()) - event->region();
+    if (!rest.isEmpty()) update(rest);
+  }
+  const double ratio = devicePixelRatioF();
+  const int border = borderPixels();
+  QPainter painter(this);
+  // Device pixels from here on: the image is copied pixel for pixel, never scaled.
+  painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+  const QImage& screen = canvas_.screen();
+  const QRect inner(QPoint(border, border), screen.size());
+  if (!contentsRect().contains(event->region().boundingRect())) {
+    paintBorder(painter, inner.size() + 2 * QSize(border, border));
+  }
+  qint64 area = 0;
+  for (const QRect& logical : event->region()) {
+    const QRect target = toDevice(logical, ratio) & inner;
+    if (target.isEmpty()) continue;
+    painter.drawImage(target.topLeft(), screen, target.translated(-border, -border));
+    area += qint64{target.width()} * target.height();
+  }
+  lastPaintedArea_ = area;
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+  const QPointF user = toUser(event->position());
+  emit mouseDown(runtimeButton(event->button()), runtimeShift(event->modifiers()),
+                 static_cast<float>(user.x()), static_cast<float>(user.y()));
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF user = toUser(event->position());
+  emit mouseMove(runtimeButtons(event->buttons()), runtimeShift(event->modifiers()),
+                 static_cast<float>(user.x()), static_cast<float>(user.y()));
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+  const QPointF user = toUser(event->position());
+  emit mouseUp(runtimeButton(event->button()), runtimeShift(event->modifiers()),
+               static_cast<float>(user.x()), static_cast<float>(user.y()));
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    emit clicked();
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+// The picture box: a framed widget over a drawing canvas (user scale, back colour, a persistent
+// drawing that stays until Cls, across repaints and covering). What reaches the screen is the
+// canvas's opaque image, repainted only where something was cleared or drawn.
+#pragma once
+
+#include "canvas.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+namespace platform {
+
+class PictureBox : public QWidget, public DrawingSurface {
+  Q_OBJECT
+ public:
+  enum class Border { Sunken3D, FlatLine };
+
+  explicit PictureBox(Border border, QWidget* parent = nullptr);
+
+  void Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2);
+
+  void Cls() override;
+  void setFillColor(OleColor color) override;
+  long long Circle(float x, float y, float radius) override;
+  long long Circle(float x, float y, float radius, OleColor outline);
+  bool fillsSolid() const override { return canvas_.fillsSolid(); }
+  QRectF visibleArea() const override;
+
+  OleColor BackColor() const { return canvas_.BackColor(); }
+  void setBackColor(OleColor color);
+  void setFillSolid(bool solid) { canvas_.setFillSolid(solid); }
+
+  // What is drawn, without the back colour, in device pixels.
+  const QImage& drawing() const;
+
+  // Pointer position in user units, for a position in widget coordinates.
+  QPointF toUser(QPointF widgetPos) const;
+
+  // The area the last paint covered, in device pixels; tells tests how much a redraw repaints.
+  qint64 lastPaintedArea() const { return lastPaintedArea_; }
+
+ signals:
+  // Button and shift follow the runtime's bit values: left 1, right 2, middle 4; shift 1,
+  // control 2, alt 4. X and Y are in user units.
+  void mouseDown(int button, int shift, float x, float y);
+  void mouseMove(int button, int shift, float x, float y);
+  void mouseUp(int button, int shift, float x, float y);
+  void clicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  // Border width in device pixels at the current device-pixel ratio.
+  int borderPixels() const;
+  // Sizes the canvas to the inner area at the current device-pixel ratio.
+  void fitCanvas();
+  // One repaint request per batch of drawing, sent when the batch is done.
+  void scheduleRepaint();
+  void repaintChanges();
+  // The logical region covering `rects` in canvas device pixels.
+  QRegion widgetRegion(const std::vector<QRect>& rects) const;
+  void paintBorder(QPainter& painter, QSize deviceSize) const;
+
+  Border border_;
+  Canvas canvas_;
+  bool repaintPending_ = false;
+  qint64 lastPaintedArea_ = 0;
+};
+
+}  // namespace platform

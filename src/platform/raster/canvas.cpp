@@ -1,0 +1,215 @@
+#include "canvas.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPalette>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+QColor systemColor(int number) {
+  const QPalette palette = QGuiApplication::palette();
+  switch (number) {
+    case 0:  // scroll bar
+      return palette.color(QPalette::Midlight);
+    case 5:  // window background
+      return palette.color(QPalette::Base);
+    case 8:  // window text
+      return palette.color(QPalette::WindowText);
+    case 15:  // button face
+      return palette.color(QPalette::Button);
+    case 18:  // button text
+      return palette.color(QPalette::ButtonText);
+    default:
+      return palette.color(QPalette::Window);
+  }
+}
+
+QRgb opaque(OleColor color) {
+  return toQColor(color).rgb() | 0xFF000000;
+}
+
+}  // namespace
+
+QColor toQColor(OleColor color) {
+  if (color & 0x80000000u) return systemColor(static_cast<int>(color & 0xFFu));
+  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                static_cast<int>((color >> 16) & 0xFF));
+}
+
+void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
+  devicePixels = devicePixels.expandedTo(QSize(0, 0));
+  if (layer_.size() == devicePixels && devicePixelRatio_ == devicePixelRatio && !layer_.isNull()) {
+    return;
+  }
+  QImage fresh(devicePixels, QImage::Format_ARGB32_Premultiplied);
+  fresh.fill(Qt::transparent);
+  if (!layer_.isNull() && !fresh.isNull()) {
+    QPainter painter(&fresh);
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(devicePixels)), layer_);
+  }
+  layer_ = std::move(fresh);
+  screen_ = QImage(devicePixels, QImage::Format_RGB32);
+  devicePixelRatio_ = devicePixelRatio;
+  tilesX_ = (devicePixels.width() + kTile - 1) / kTile;
+  tilesY_ = (devicePixels.height() + kTile - 1) / kTile;
+  dirty_.assign(static_cast<std::size_t>(tilesX_) * tilesY_, 0);
+  drawn_.clear();
+  drawnArea_ = 0;
+  drawnAll_ = true;
+  markAllDirty();
+}
+
+void Canvas::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2) {
+  userScale_ = true;
+  scaleLeft_ = x1;
+  scaleTop_ = y1;
+  scaleWidth_ = static_cast<double>(x2) - x1;
+  scaleHeight_ = static_cast<double>(y2) - y1;
+}
+
+double Canvas::scaleWidth() const {
+  return userScale_ ? scaleWidth_ : layer_.width() / devicePixelRatio_ * kTwipsPerPixel;
+}
+
+double Canvas::scaleHeight() const {
+  return userScale_ ? scaleHeight_ : layer_.height() / devicePixelRatio_ * kTwipsPerPixel;
+}
+
+QPointF Canvas::toUser(QPointF devicePos) const {
+  return {scaleLeft_ + devicePos.x() * scaleWidth() / layer_.width(),
+          scaleTop_ + devicePos.y() * scaleHeight() / layer_.height()};
+}
+
+QRectF Canvas::visibleArea() const {
+  // Two device pixels round the area: an antialiased edge reaches that far past its path.
+  const QPointF topLeft = toUser(QPointF(-2, -2));
+  const QPointF bottomRight = toUser(QPointF(layer_.width() + 2, layer_.height() + 2));
+  return QRectF(topLeft, bottomRight).normalized();
+}
+
+void Canvas::markDirty(const QRect& rect) {
+  const QRect clipped = rect & layer_.rect();
+  if (clipped.isEmpty()) return;
+  for (int ty = clipped.top() / kTile; ty <= clipped.bottom() / kTile; ++ty) {
+    std::uint8_t* row = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
+    std::fill(row + clipped.left() / kTile, row + clipped.right() / kTile + 1, std::uint8_t{1});
+  }
+  anyDirty_ = true;
+}
+
+void Canvas::markAllDirty() {
+  std::fill(dirty_.begin(), dirty_.end(), std::uint8_t{1});
+  anyDirty_ = !dirty_.empty();
+}
+
+void Canvas::Cls() {
+  if (drawnAll_) {
+    layer_.fill(Qt::transparent);
+    markAllDirty();
+  } else {
+    uchar* const bits = layer_.bits();
+    const qsizetype stride = layer_.bytesPerLine();
+    for (const QRect& rect : drawn_) {
+      for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + rect.left(), row + rect.right() + 1, QRgb{0});
+      }
+      markDirty(rect);
+    }
+  }
+  drawn_.clear();
+  drawnArea_ = 0;
+  drawnAll_ = false;
+}
+
+void Canvas::setFillColor(OleColor color) {
+  fillRgb_ = opaque(color);
+}
+
+long long Canvas::Circle(float x, float y, float radius) {
+  return drawCircle(x, y, radius, foreRgb_);
+}
+
+long long Canvas::Circle(float x, float y, float radius, OleColor outline) {
+  return drawCircle(x, y, radius, opaque(outline));
+}
+
+long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
+  if (layer_.isNull()) return 0;
+  // Device pixels per user unit; the radius is measured in the horizontal unit.
+  const double perUnitX = layer_.width() / scaleWidth();
+  const double perUnitY = layer_.height() / scaleHeight();
+  CircleStyle style;
+  style.outline = outline;
+  style.fill = fillRgb_;
+  style.filled = fillSolid_;
+  style.penWidth = devicePixelRatio_;
+  const QRect touched =
+      rasterizer_.draw(layer_, (x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
+                       double{radius} * std::abs(perUnitX), style);
+  if (touched.isEmpty()) return 0;
+  const long long area = qint64{touched.width()} * touched.height();
+  markDirty(touched);
+  if (!drawnAll_) {
+    drawn_.push_back(touched);
+    drawnArea_ += area;
+    // Past half the layer, clearing it whole is cheaper than rectangle by rectangle.
+    if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
+      drawnAll_ = true;
+      drawn_.clear();
+    }
+  }
+  return area;
+}
+
+void Canvas::setBackColor(OleColor color) {
+  backColor_ = color;
+  backRgb_ = opaque(color);
+  markAllDirty();
+}
+
+const std::vector<QRect>& Canvas::compose() {
+  changed_.clear();
+  if (!anyDirty_) return changed_;
+  anyDirty_ = false;
+  // The back colour under each alpha of the layer, so a pixel costs one lookup and one add.
+  std::array<QRgb, 256> backUnder;
+  for (unsigned alpha = 0; alpha < 256; ++alpha) backUnder[alpha] = byteMul(backRgb_, 255 - alpha);
+
+  const int width = layer_.width();
+  const int height = layer_.height();
+  for (int ty = 0; ty < tilesY_; ++ty) {
+    std::uint8_t* tiles = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
+    for (int tx = 0; tx < tilesX_;) {
+      if (!tiles[tx]) {
+        ++tx;
+        continue;
+      }
+      int end = tx;
+      while (end < tilesX_ && tiles[end]) tiles[end++] = 0;
+      const QRect run(
+          QPoint(tx * kTile, ty * kTile),
+          QPoint(std::min(end * kTile, width) - 1, std::min((ty + 1) * kTile, height) - 1));
+      for (int y = run.top(); y <= run.bottom(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(layer_.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(screen_.scanLine(y));
+        for (int x = run.left(); x <= run.right(); ++x) {
+          dst[x] = (src[x] + backUnder[qAlpha(src[x])]) | 0xFF000000;
+        }
+      }
+      changed_.push_back(run);
+      tx = end;
+    }
+  }
+  return changed_;
+}
+
+}  // namespace platform

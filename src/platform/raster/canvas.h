@@ -1,0 +1,96 @@
+// A drawing canvas without a widget: the persistent drawing of a picture box, its user scale, its
+// back colour and the opaque image that the screen shows. Everything here is in the canvas's own
+// device pixels, (0, 0) at the top-left corner of the drawing area.
+#pragma once
+
+#include "raster.h"
+#include "surface.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+// The Qt colour of an OLE colour; 0x800000nn takes the window system's colour nn from the palette.
+QColor toQColor(OleColor color);
+
+class Canvas : public DrawingSurface {
+ public:
+  // Side of the square tiles in which changes are tracked for the screen, in device pixels.
+  static constexpr int kTile = 8;
+
+  // Sets the drawing area to `devicePixels` at `devicePixelRatio` device pixels per logical pixel.
+  // What is drawn is kept, scaled to the new size.
+  void resize(QSize devicePixels, double devicePixelRatio);
+  QSize size() const { return layer_.size(); }
+
+  // Sets the user scale: (x1, y1) is the top-left corner, (x2, y2) the bottom-right. Without one,
+  // the scale is twips of the logical size.
+  void Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2);
+  // The user coordinates of a position in device pixels.
+  QPointF toUser(QPointF devicePos) const;
+
+  void Cls() override;
+  void setFillColor(OleColor color) override;
+  long long Circle(float x, float y, float radius) override;
+  long long Circle(float x, float y, float radius, OleColor outline);
+  bool fillsSolid() const override { return fillSolid_; }
+  QRectF visibleArea() const override;
+  void setFillSolid(bool solid) { fillSolid_ = solid; }
+
+  OleColor BackColor() const { return backColor_; }
+  // Keeps what is drawn, now on the new colour.
+  void setBackColor(OleColor color);
+
+  // What is drawn, without the back colour: transparent where nothing is.
+  const QImage& drawing() const { return layer_; }
+
+  // The back colour with the drawing over it, opaque, as of the last compose().
+  const QImage& screen() const { return screen_; }
+  bool hasChanges() const { return anyDirty_; }
+  // Brings screen() up to date and returns the rectangles that changed since the last call,
+  // one per run of changed tiles in a row of tiles, top to bottom. The vector is reused.
+  const std::vector<QRect>& compose();
+
+ private:
+  long long drawCircle(float x, float y, float radius, QRgb outline);
+  void markDirty(const QRect& rect);
+  void markAllDirty();
+  double scaleWidth() const;
+  double scaleHeight() const;
+
+  QImage layer_;   // premultiplied ARGB, transparent where nothing is drawn
+  QImage screen_;  // opaque: the back colour with the layer over it
+  double devicePixelRatio_ = 1.0;
+  CircleRasterizer rasterizer_;
+
+  // Pixels drawn on since the last Cls, so that clearing touches only those; `drawnAll_` once
+  // that is most of the layer.
+  std::vector<QRect> drawn_;
+  qint64 drawnArea_ = 0;
+  bool drawnAll_ = false;
+
+  // Tiles whose screen pixels are out of date, row by row.
+  std::vector<std::uint8_t> dirty_;
+  int tilesX_ = 0;
+  int tilesY_ = 0;
+  bool anyDirty_ = false;
+  std::vector<QRect> changed_;
+
+  OleColor backColor_ = 0x00FFFFFF;
+  QRgb backRgb_ = 0xFFFFFFFF;
+  QRgb fillRgb_ = 0xFF000000;
+  QRgb foreRgb_ = 0xFF000000;  // outline of circles drawn without a colour: black
+  bool fillSolid_ = false;
+  bool userScale_ = false;
+  double scaleLeft_ = 0.0;
+  double scaleTop_ = 0.0;
+  double scaleWidth_ = 0.0;
+  double scaleHeight_ = 0.0;
+};
+
+}  // namespace platform

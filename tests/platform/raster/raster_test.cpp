@@ -1,0 +1,162 @@
+#include "raster.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+using platform::CircleRasterizer;
+using platform::CircleStyle;
+using platform::rasterCircle;
+
+namespace {
+
+QImage emptyImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  return image;
+}
+
+// The largest difference of any channel of any pixel.
+int largestChannelStep(const QImage& a, const QImage& b) {
+  int largest = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y);
+      const QRgb q = b.pixel(x, y);
+      for (int shift = 0; shift < 32; shift += 8) {
+        largest = std::max(largest, std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)));
+      }
+    }
+  }
+  return largest;
+}
+
+constexpr CircleStyle kRedOnBlack{0xFF000000, 0xFFFF0000, true, 1.0};
+
+TEST(RasterCircle, HugeCirclesFarOffTheImageStayWithinIt) {
+  QImage image = emptyImage(64);
+  // The circle's left edge lies at x = 32: the right half of the image is inside it.
+  rasterCircle(image, 1e12 + 32, 32, 1e12, kRedOnBlack);
+  EXPECT_EQ(image.pixel(0, 32), 0u);
+  EXPECT_EQ(image.pixel(40, 0), 0xFFFF0000);
+  EXPECT_EQ(image.pixel(63, 63), 0xFFFF0000);
+  image.fill(Qt::transparent);
+  rasterCircle(image, 5e21, -5e21, 7.1e21, kRedOnBlack);
+  rasterCircle(image, -5e21, 5e21, 1e21, kRedOnBlack);
+  EXPECT_EQ(image.pixel(10, 10), 0xFFFF0000);
+}
+
+TEST(RasterCircle, CircleIsSymmetricAboutItsCentre) {
+  QImage image = emptyImage(40);
+  rasterCircle(image, 20, 20, 7.3, kRedOnBlack);
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      ASSERT_EQ(image.pixel(x, y), image.pixel(39 - x, y)) << x << "," << y;
+      ASSERT_EQ(image.pixel(x, y), image.pixel(y, x)) << x << "," << y;
+    }
+  }
+}
+
+TEST(RasterCircle, CoveredAreaMatchesTheDisc) {
+  QImage image = emptyImage(64);
+  const double r = 20.25;
+  rasterCircle(image, 32, 32, r, {0xFFFF0000, 0xFFFF0000, true, 1.0});
+  double alphaSum = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) alphaSum += qAlpha(image.pixel(x, y)) / 255.0;
+  }
+  // Disc plus the outer half of a one-pixel outline.
+  const double expected = M_PI * (r + 0.5) * (r + 0.5);
+  EXPECT_NEAR(alphaSum, expected, expected * 0.01);
+}
+
+// Sprites are the exact circle rendered once per radius and sub-pixel position; drawn at a centre
+// that is not on the sprite grid, they may differ from the exact circle by at most one step of
+// one channel's rounding per pixel, never more.
+struct SpriteCase {
+  double radius;
+  bool filled;
+  double penWidth;
+};
+
+class SpritesAgainstExactCircles : public testing::TestWithParam<SpriteCase> {};
+
+TEST_P(SpritesAgainstExactCircles, DifferAtMostByTheGridOffset) {
+  const SpriteCase c = GetParam();
+  const CircleStyle style{0xFF102030, 0xFFFFFF00, c.filled, c.penWidth};
+  const int steps = c.radius <= 16 ? 8 : 4;
+  CircleRasterizer rasterizer;
+  const int size = static_cast<int>(2 * c.radius + 12);
+  for (int sy = 0; sy < steps; ++sy) {
+    for (int sx = 0; sx < steps; ++sx) {
+      // Exactly on the sprite grid: the sprite is the exact circle.
+      const double cx = size / 2.0 + static_cast<double>(sx) / steps;
+      const double cy = size / 2.0 + static_cast<double>(sy) / steps;
+      QImage sprite = emptyImage(size);
+      QImage exact = emptyImage(size);
+      rasterizer.draw(sprite, cx, cy, c.radius, style);
+      rasterCircle(exact, cx, cy, c.radius, style);
+      ASSERT_EQ(largestChannelStep(sprite, exact), 0)
+          << "radius " << c.radius << " at " << sx << "/" << steps << ", " << sy << "/" << steps;
+    }
+  }
+}
+
+TEST_P(SpritesAgainstExactCircles, OffGridCentresDrawTheCircleAtTheNearestGridPosition) {
+  const SpriteCase c = GetParam();
+  const CircleStyle style{0xFF102030, 0xFFFFFF00, c.filled, c.penWidth};
+  const int steps = c.radius <= 16 ? 8 : 4;
+  CircleRasterizer rasterizer;
+  const int size = static_cast<int>(2 * c.radius + 12);
+  std::srand(7);
+  for (int trial = 0; trial < 40; ++trial) {
+    const double cx = size / 2.0 + std::rand() / double{RAND_MAX} * 2 - 1;
+    const double cy = size / 2.0 + std::rand() / double{RAND_MAX} * 2 - 1;
+    QImage sprite = emptyImage(size);
+    QImage exact = emptyImage(size);
+    rasterizer.draw(sprite, cx, cy, c.radius, style);
+    rasterCircle(exact, std::nearbyint(cx * steps) / steps, std::nearbyint(cy * steps) / steps,
+                 c.radius, style);
+    ASSERT_LE(largestChannelStep(sprite, exact), 1)
+        << "radius " << c.radius << " at " << cx << ", " << cy;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RadiiAndStyles, SpritesAgainstExactCircles,
+                         testing::Values(SpriteCase{0.3, true, 1.0}, SpriteCase{1.37, true, 1.0},
+                                         SpriteCase{2.0, false, 1.0}, SpriteCase{4.5, true, 2.0},
+                                         SpriteCase{6.85, true, 1.5}, SpriteCase{16.0, true, 1.0},
+                                         SpriteCase{16.5, true, 1.0}, SpriteCase{40.2, false, 1.0},
+                                         SpriteCase{64.0, true, 2.0}));
+
+TEST(CircleRasterizer, LargerCirclesThanSpritesAreDrawnExactly) {
+  const CircleStyle style{0xFF000000, 0xFF00FF00, true, 1.0};
+  CircleRasterizer rasterizer;
+  QImage viaRasterizer = emptyImage(200);
+  QImage exact = emptyImage(200);
+  rasterizer.draw(viaRasterizer, 100.3, 99.8, 80, style);
+  rasterCircle(exact, 100.3, 99.8, 80, style);
+  EXPECT_EQ(viaRasterizer, exact);
+}
+
+TEST(CircleRasterizer, ManyStylesAtOnceKeepEachItsOwnSprites) {
+  CircleRasterizer rasterizer;
+  QImage image = emptyImage(32);
+  QImage exact = emptyImage(32);
+  // More styles than sprite sets are kept: the oldest sets are dropped, never mixed up.
+  for (int colour = 0; colour < 20; ++colour) {
+    const CircleStyle style{0xFF000000, 0xFF000000u | static_cast<QRgb>(colour * 0x0A0B0C), true,
+                            1.0};
+    image.fill(Qt::transparent);
+    exact.fill(Qt::transparent);
+    rasterizer.draw(image, 16, 16, 3, style);
+    rasterCircle(exact, 16, 16, 3, style);
+    ASSERT_EQ(image, exact) << colour;
+  }
+}
+
+}  // namespace
