@@ -1,6 +1,7 @@
 // ReadParameters and the renderer on arbitrary texts in the six rows (one line each), drawing
 // into a small image through the circle rasteriser: no crash, no sanitizer report, no error
-// but the runtime's overflow, and the drawing stays within its budgets.
+// but the runtime's overflow and the safeguard's DrawingTooLarge, and the drawing stays within
+// its budget.
 #include "raster.h"
 #include "renderer.h"
 
@@ -53,7 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Small budgets keep each run short; the budget logic itself is what is exercised.
   constexpr pattern::DrawBudget kBudget{20000, 1 << 20};
   ImageSurface surface(size % 2 == 0);
-  pattern::drawPattern(parameters, surface, kBudget);
+  try {
+    pattern::drawPattern(parameters, surface, kBudget);
+  } catch (const platform::RuntimeError& error) {
+    if (error.number() != platform::RuntimeError::DrawingTooLarge) std::abort();
+  }
   if (surface.circles > kBudget.circles) std::abort();
   return 0;
 }

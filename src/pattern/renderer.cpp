@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace pattern {
 
@@ -42,6 +45,42 @@ PointPosition pointAt(double i, double divergenceAngle, double radiusStep) {
   return {((i * std::cos(theta)) * radiusStep) / 100, ((i * std::sin(theta)) * radiusStep) / 100};
 }
 
+namespace {
+
+// The indices one band draws: from, from + 1, ..., `count` of them.
+struct BandSpan {
+  double from = 0;
+  long long count = 0;
+};
+
+// Drawing one spot over and over converges: each channel of each pixel follows a nondecreasing
+// map of 256 values, so after 256 draws of the same circle another one changes nothing.
+constexpr long long kRepeatsThatCanShow = 256;
+
+// Below this many circles the reverse pass costs more than the circles it saves.
+constexpr long long kOcclusionThreshold = 20000;
+
+// The indices i = from, from + 1, ... up to `end` whose distance i * absStep / 100 stays within
+// `reach`, as a loop that stops at the first point past it would visit them.
+BandSpan spanOf(double from, double end, double absStep, double reach) {
+  if (!(from <= end)) return {};
+  if (from * absStep / 100 > reach) return {};
+  if (from + 1 == from) return {from, 1};  // past 2^53 the counter can no longer advance
+  double last = end;
+  if (absStep > 0) last = std::min(end, from + std::floor(reach * 100 / absStep - from));
+  last = from + std::floor(last - from);
+  // The estimate can be a step or two off by rounding: settle it with the loop's own test.
+  for (int k = 0; k < 4 && last > from && last * absStep / 100 > reach; ++k) last -= 1;
+  for (int k = 0; k < 4 && last + 1 <= end && (last + 1) * absStep / 100 <= reach; ++k) {
+    last += 1;
+  }
+  const double count = last - from + 1;
+  return {from,
+          count >= 9e18 ? std::numeric_limits<long long>::max() : static_cast<long long>(count)};
+}
+
+}  // namespace
+
 void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
                  DrawBudget budget) {
   surface.Cls();
@@ -80,24 +119,56 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
     }
   }
 
+  BandSpan spans[3];
+  long long work = 0;
+  for (int band = firstBand; band < 3; ++band) {
+    const double start = band == firstBand ? firstIndex : bounds[band];
+    spans[band] = spanOf(start, bounds[band + 1], absStep, reach);
+    // With no radius step every point of the band lies on one spot.
+    if (radiusStep == 0) spans[band].count = std::min(spans[band].count, kRepeatsThatCanShow);
+    work =
+        spans[band].count > budget.circles - work ? budget.circles + 1 : work + spans[band].count;
+  }
+  if (work > budget.circles) throw platform::RuntimeError(platform::RuntimeError::DrawingTooLarge);
+
+  const auto centreOf = [&](const BandSpan& span, long long k) {
+    const PointPosition p =
+        pointAt(span.from + static_cast<double>(k), parameters.DivergenceAngle, radiusStep);
+    return std::pair{toSingle(p.x), toSingle(p.y)};
+  };
+
+  // Last circle first: a circle whose every pixel later circles cover opaquely is left out.
+  // One bit a circle; the positions are computed again when drawing.
+  std::vector<std::uint64_t> shown[3];
+  const bool occlude =
+      surface.canOcclude() && surface.fillsSolid() && radiusStep != 0 && work > kOcclusionThreshold;
+  if (occlude) {
+    surface.beginOcclusion();
+    for (int band = 2; band >= firstBand; --band) {
+      const BandSpan& span = spans[band];
+      shown[band].assign(static_cast<std::size_t>((span.count + 63) / 64), 0);
+      surface.setFillColor(kBandColors[band]);
+      for (long long k = span.count - 1; k >= 0; --k) {
+        const auto [x, y] = centreOf(span, k);
+        if (!surface.occlude(x, y, radius)) shown[band][k / 64] |= std::uint64_t{1} << (k % 64);
+      }
+    }
+  }
+
+  long long pixels = 0;
   for (int band = 0; band < 3; ++band) {
-    const double start = bounds[band];
-    const double end = bounds[band + 1];
-    if (!(start <= end)) continue;
+    if (!(bounds[band] <= bounds[band + 1])) continue;
     // Every circle of a band has the band's colour, so setting it once per band that would draw
     // leaves FillColor as if it were set before each circle, even when no circle is drawn.
     surface.setFillColor(kBandColors[band]);
-    if (band < firstBand) continue;
-    for (double i = band == firstBand ? firstIndex : start;
-         i <= end && budget.circles > 0 && budget.pixels > 0; --budget.circles) {
-      if (i * absStep / 100 > reach) break;
-      const PointPosition p = pointAt(i, parameters.DivergenceAngle, radiusStep);
-      budget.pixels -= surface.Circle(toSingle(p.x), toSingle(p.y), radius);
-      // With no radius step every further point of the band lies on this same spot.
-      if (radiusStep == 0) break;
-      const double next = i + 1;
-      if (next == i) break;  // past 2^53 the counter can no longer advance
-      i = next;
+    const BandSpan& span = spans[band];
+    for (long long k = 0; k < span.count; ++k) {
+      if (occlude && !(shown[band][k / 64] >> (k % 64) & 1)) continue;
+      const auto [x, y] = centreOf(span, k);
+      pixels += surface.Circle(x, y, radius);
+      if (pixels > budget.pixels) {
+        throw platform::RuntimeError(platform::RuntimeError::DrawingTooLarge);
+      }
     }
   }
 }

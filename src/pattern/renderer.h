@@ -16,21 +16,26 @@ struct PointPosition {
 };
 PointPosition pointAt(double i, double divergenceAngle, double radiusStep);
 
-// The most circles one drawing computes, and the most pixels it draws: about a second's work.
-// Only typed extremes come near them (a tiny radius step with a huge point count, or thousands
-// of circles far larger than the surface); by then the surface is covered many times over, and
-// drawing on would freeze the window for hours.
-inline constexpr long long kCircleBudget = 1LL << 22;
-inline constexpr long long kPixelBudget = 1LL << 28;
+// The safeguard against drawings that would take minutes or hours: the most circles one drawing
+// may compute, counted before drawing starts, and the most pixels it may touch, counted while it
+// draws. Both lie far above what an exact drawing of 30 million circles on the surface needs (at
+// most two computations and some 50 touched pixels each), so only typed extremes reach them, such
+// as a billion points per band packed into the visible square. A drawing that reaches either
+// stops with the DrawingTooLarge runtime error; what was drawn by then stays.
+inline constexpr long long kCircleBound = 1LL << 28;
+inline constexpr long long kPixelBound = 1LL << 33;
 
 struct DrawBudget {
-  long long circles = kCircleBudget;
-  long long pixels = kPixelBudget;
+  long long circles = kCircleBound;
+  long long pixels = kPixelBound;
 };
 
-// Clears `surface` and draws the pattern for `parameters`. Never raises an error: a point whose
-// position or radius cannot be represented is one that cannot be seen, and is skipped; a visible
-// circle too large to represent covers the surface.
+// Clears `surface` and draws the pattern for `parameters`: the same picture as drawing every
+// circle of every band in order. Circles that cannot change a pixel are skipped: those that
+// cannot reach the surface, those under a later circle that covers the whole surface, those
+// whose every pixel a later circle covers opaquely, and repeats of one spot that no longer
+// change it. A point whose position or radius cannot be represented cannot be seen; a visible
+// circle too large to represent covers the surface. Raises DrawingTooLarge past `budget`.
 void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
                  DrawBudget budget = {});
 

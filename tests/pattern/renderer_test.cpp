@@ -152,22 +152,60 @@ struct CountingSurface : RecordingSurface {
   long long count = 0;
 };
 
-TEST(Renderer, TinyRadiusStepWithHugeCountStopsAtTheCircleBudget) {
-  CountingSurface s;
-  drawPattern({1.7e308, 2, 1e-300, 0, 137.5}, s);
-  EXPECT_EQ(s.count, pattern::kCircleBudget);
+bool stoppedAsTooLarge(const ParameterSet& p, platform::DrawingSurface& s,
+                       pattern::DrawBudget budget = {}) {
+  try {
+    drawPattern(p, s, budget);
+  } catch (const platform::RuntimeError& error) {
+    return error.number() == platform::RuntimeError::DrawingTooLarge;
+  }
+  return false;
 }
 
-TEST(Renderer, ZeroRadiusStepDrawsEachBandOnceAtTheCentre) {
+TEST(Renderer, TinyRadiusStepWithHugeCountIsRefusedBeforeDrawing) {
+  CountingSurface s;
+  EXPECT_TRUE(stoppedAsTooLarge({1.7e308, 2, 1e-300, 0, 137.5}, s));
+  EXPECT_EQ(s.clears, 1);
+  EXPECT_EQ(s.count, 0);
+}
+
+TEST(Renderer, ABillionVisiblePointsPerBandAreRefusedBeforeDrawing) {
+  CountingSurface s;
+  EXPECT_TRUE(stoppedAsTooLarge({3e9, 2, 0.00001, 0, 137.5}, s));
+  EXPECT_EQ(s.count, 0);
+}
+
+// The start pattern needs 602 circles: a budget of exactly that draws it, one less refuses it.
+TEST(Renderer, CircleBudgetIsAnExactCount) {
+  CountingSurface s;
+  EXPECT_FALSE(stoppedAsTooLarge(startValues(), s, {602, pattern::kPixelBound}));
+  EXPECT_EQ(s.count, 602);
+  CountingSurface refused;
+  EXPECT_TRUE(stoppedAsTooLarge(startValues(), refused, {601, pattern::kPixelBound}));
+}
+
+TEST(Renderer, DefaultBoundIsFarAboveThirtyMillionCircles) {
+  CountingSurface s;
+  // 10 million points per band, every one within the square: 30,000,002 circles.
+  EXPECT_FALSE(stoppedAsTooLarge({3e7, 2, 0.0002, 0, 137.5}, s));
+  EXPECT_EQ(s.count, 30000002);
+  EXPECT_GE(pattern::kCircleBound, 4 * 30000002LL);
+}
+
+// Drawing one spot again and again stops changing it after 256 draws; fewer than that all show.
+TEST(Renderer, ZeroRadiusStepDrawsEachBandsSpotAtMost256Times) {
   ParameterSet p = startValues();
+  p.PointTotal = 3000;  // 1000 points per band
   p.RadiusStep = 0;
   const RecordingSurface s = draw(p);
-  ASSERT_EQ(s.circles.size(), 3u);
-  for (int band = 0; band < 3; ++band) {
-    EXPECT_EQ(s.circles[band].x, 0.0f);
-    EXPECT_EQ(s.circles[band].y, 0.0f);
-    EXPECT_EQ(s.circles[band].fill, kBandColors[band]);
+  ASSERT_EQ(s.circles.size(), 3u * 256);
+  for (std::size_t k = 0; k < s.circles.size(); ++k) {
+    EXPECT_EQ(s.circles[k].x, 0.0f);
+    EXPECT_EQ(s.circles[k].y, 0.0f);
+    EXPECT_EQ(s.circles[k].fill, kBandColors[k / 256]);
   }
+  p.PointTotal = 300;
+  EXPECT_EQ(draw(p).circles.size(), 100u + 101 + 101);
 }
 
 }  // namespace
@@ -203,18 +241,18 @@ TEST(Renderer, WithoutSolidFillEveryCircleIsDrawn) {
   EXPECT_EQ(s.circles.size(), 602u);
 }
 
-// Reports every circle as covering a tenth of the pixel budget.
+// Reports every circle as covering a tenth of the pixel bound.
 struct CostlySurface : RecordingSurface {
   long long Circle(float, float, float) override {
     ++count;
-    return pattern::kPixelBudget / 10 + 1;
+    return pattern::kPixelBound / 10 + 1;
   }
   int count = 0;
 };
 
-TEST(Renderer, StopsOnceItsPixelWorkIsSpent) {
+TEST(Renderer, StopsWithAnErrorOnceItsPixelWorkIsSpentKeepingWhatItDrew) {
   CostlySurface s;
-  drawPattern(startValues(), s);
+  EXPECT_TRUE(stoppedAsTooLarge(startValues(), s));
   EXPECT_EQ(s.count, 10);
 }
 

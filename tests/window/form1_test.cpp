@@ -275,3 +275,33 @@ TEST_F(MainWindow, ZeigenRedrawsFromTheParameters) {
 }
 
 }  // namespace
+
+namespace {
+
+// A billion points per band packed into the square would take hours to draw exactly: the drawing
+// is refused with a message, and the next value that can be drawn draws as usual.
+TEST_F(MainWindow, ABillionPointsAreRefusedWithAMessageAndTheNextValueDraws) {
+  form.txtParameter[2]->setText(QStringLiteral("0.00001"));  // typed, as a user would
+  ASSERT_TRUE(errors.numbers.empty());
+  const int redraws = form.redrawCount();
+  form.txtParameter[0]->setText(QStringLiteral("1000000000"));
+  ASSERT_EQ(errors.numbers, std::vector<int>{platform::RuntimeError::DrawingTooLarge});
+  EXPECT_EQ(form.redrawCount(), redraws + 1);
+  EXPECT_DOUBLE_EQ(form.parameters.PointTotal, 3e9) << "the parameters are as the chain left them";
+  EXPECT_EQ(form.txtParameter[0]->text(), QStringLiteral("1000000000"));
+
+  form.txtParameter[0]->setText(QStringLiteral("200"));
+  EXPECT_EQ(errors.numbers.size(), 1u);
+  EXPECT_DOUBLE_EQ(form.parameters.PointTotal, 600);
+  const QImage& drawing = form.Picture1->drawing();
+  EXPECT_EQ(qAlpha(drawing.pixel(drawing.width() / 2, drawing.height() / 2)), 255)
+      << "the pattern is drawn again";
+}
+
+TEST(RuntimeErrorMessage, DrawingTooLargeSaysWhyInGerman) {
+  const platform::RuntimeError error(platform::RuntimeError::DrawingTooLarge);
+  EXPECT_EQ(error.number(), 1000);
+  EXPECT_TRUE(error.message().contains(QStringLiteral("zu viele Punkte")));
+}
+
+}  // namespace

@@ -97,6 +97,15 @@ long long PictureBox::Circle(float x, float y, float radius, OleColor outline) {
   return area;
 }
 
+void PictureBox::beginOcclusion() {
+  fitCanvas();
+  canvas_.beginOcclusion();
+}
+
+bool PictureBox::occlude(float x, float y, float radius) {
+  return canvas_.occlude(x, y, radius);
+}
+
 QRectF PictureBox::visibleArea() const {
   const_cast<PictureBox*>(this)->fitCanvas();
   return canvas_.visibleArea();

@@ -30,6 +30,9 @@ class PictureBox : public QWidget, public DrawingSurface {
   OleColor BackColor() const { return canvas_.BackColor(); }
   void setBackColor(OleColor color);
   void setFillSolid(bool solid) { canvas_.setFillSolid(solid); }
+  bool canOcclude() const override { return true; }
+  void beginOcclusion() override;
+  bool occlude(float x, float y, float radius) override;
 
   // What is drawn, without the back colour, in device pixels.
   const QImage& drawing() const;

@@ -142,8 +142,7 @@ long long Canvas::Circle(float x, float y, float radius, OleColor outline) {
   return drawCircle(x, y, radius, opaque(outline));
 }
 
-long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
-  if (layer_.isNull()) return 0;
+Canvas::DeviceCircle Canvas::toDevice(float x, float y, float radius, QRgb outline) const {
   // Device pixels per user unit; the radius is measured in the horizontal unit.
   const double perUnitX = layer_.width() / scaleWidth();
   const double perUnitY = layer_.height() / scaleHeight();
@@ -152,9 +151,14 @@ long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
   style.fill = fillRgb_;
   style.filled = fillSolid_;
   style.penWidth = devicePixelRatio_;
-  const QRect touched =
-      rasterizer_.draw(layer_, (x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
-                       double{radius} * std::abs(perUnitX), style);
+  return {(x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
+          double{radius} * std::abs(perUnitX), style};
+}
+
+long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
+  if (layer_.isNull()) return 0;
+  const DeviceCircle c = toDevice(x, y, radius, outline);
+  const QRect touched = rasterizer_.draw(layer_, c.cx, c.cy, c.r, c.style);
   if (touched.isEmpty()) return 0;
   const long long area = qint64{touched.width()} * touched.height();
   markDirty(touched);
@@ -168,6 +172,16 @@ long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
     }
   }
   return area;
+}
+
+void Canvas::beginOcclusion() {
+  occluded_.assign(static_cast<std::size_t>(layer_.width()) * layer_.height(), 0);
+}
+
+bool Canvas::occlude(float x, float y, float radius) {
+  if (occluded_.size() != static_cast<std::size_t>(layer_.width()) * layer_.height()) return false;
+  const DeviceCircle c = toDevice(x, y, radius, foreRgb_);
+  return rasterizer_.occlude(occluded_, layer_.size(), c.cx, c.cy, c.r, c.style);
 }
 
 void Canvas::setBackColor(OleColor color) {

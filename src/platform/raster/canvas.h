@@ -41,6 +41,9 @@ class Canvas : public DrawingSurface {
   bool fillsSolid() const override { return fillSolid_; }
   QRectF visibleArea() const override;
   void setFillSolid(bool solid) { fillSolid_ = solid; }
+  bool canOcclude() const override { return true; }
+  void beginOcclusion() override;
+  bool occlude(float x, float y, float radius) override;
 
   OleColor BackColor() const { return backColor_; }
   // Keeps what is drawn, now on the new colour.
@@ -58,6 +61,14 @@ class Canvas : public DrawingSurface {
 
  private:
   long long drawCircle(float x, float y, float radius, QRgb outline);
+  // The circle's centre and radius in device pixels, and how it is drawn.
+  struct DeviceCircle {
+    double cx;
+    double cy;
+    double r;
+    CircleStyle style;
+  };
+  DeviceCircle toDevice(float x, float y, float radius, QRgb outline) const;
   void markDirty(const QRect& rect);
   void markAllDirty();
   double scaleWidth() const;
@@ -67,6 +78,7 @@ class Canvas : public DrawingSurface {
   QImage screen_;  // opaque: the back colour with the layer over it
   double devicePixelRatio_ = 1.0;
   CircleRasterizer rasterizer_;
+  std::vector<std::uint8_t> occluded_;  // a byte a pixel: covered opaquely by later circles
 
   // Pixels drawn on since the last Cls, so that clearing touches only those; `drawnAll_` once
   // that is most of the layer.

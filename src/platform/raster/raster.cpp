@@ -164,11 +164,11 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
   }
 }
 
-QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
-                             const CircleStyle& style) {
+CircleRasterizer::Placement CircleRasterizer::place(double cx, double cy, double r,
+                                                    const CircleStyle& style) {
   if (!(r > 0.0 && r <= kMaxRadius) || !std::isfinite(cx) || !std::isfinite(cy) ||
       std::abs(cx) > 1e9 || std::abs(cy) > 1e9) {
-    return rasterCircle(image, cx, cy, r, style);
+    return {nullptr, 0, 0};
   }
   SpriteSet& set = setFor(r, style);
   const int steps = set.steps;
@@ -179,12 +179,18 @@ QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
   const int py = static_cast<int>(std::floor(qy / steps));
   const int sx = static_cast<int>(qx) - px * steps;
   const int sy = static_cast<int>(qy) - py * steps;
-
   Sprite& sprite = set.sprites[sy * steps + sx];
   if (!sprite.rendered) render(sprite, set, sx, sy);
+  return {&sprite, px, py};
+}
 
-  const int left = px + sprite.left;
-  const int top = py + sprite.top;
+QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
+                             const CircleStyle& style) {
+  const Placement placement = place(cx, cy, r, style);
+  if (!placement.sprite) return rasterCircle(image, cx, cy, r, style);
+  const Sprite& sprite = *placement.sprite;
+  const int left = placement.px + sprite.left;
+  const int top = placement.py + sprite.top;
   const int x0 = std::max(left, 0);
   const int y0 = std::max(top, 0);
   const int x1 = std::min(left + sprite.width, image.width()) - 1;
@@ -202,6 +208,48 @@ QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
     }
   }
   return QRect(QPoint(x0, y0), QPoint(x1, y1));
+}
+
+bool CircleRasterizer::occlude(std::vector<std::uint8_t>& mask, QSize size, double cx, double cy,
+                               double r, const CircleStyle& style) {
+  const Placement placement = place(cx, cy, r, style);
+  if (!placement.sprite) return false;
+  const Sprite& sprite = *placement.sprite;
+  const int left = placement.px + sprite.left;
+  const int top = placement.py + sprite.top;
+  const int x0 = std::max(left, 0);
+  const int y0 = std::max(top, 0);
+  const int x1 = std::min(left + sprite.width, size.width()) - 1;
+  const int y1 = std::min(top + sprite.height, size.height()) - 1;
+  if (x0 > x1 || y0 > y1) return true;  // nothing of it on the image
+
+  const auto spriteRow = [&](int y) {
+    return sprite.pixels.data() + static_cast<std::size_t>(y - top) * sprite.width + (x0 - left);
+  };
+  const auto maskRow = [&](int y) {
+    return mask.data() + static_cast<std::size_t>(y) * size.width();
+  };
+  bool hidden = true;
+  for (int y = y0; y <= y1 && hidden; ++y) {
+    const QRgb* src = spriteRow(y);
+    const std::uint8_t* covered = maskRow(y);
+    for (int x = x0; x <= x1; ++x, ++src) {
+      if (*src && !covered[x]) {
+        hidden = false;
+        break;
+      }
+    }
+  }
+  if (hidden) return true;
+  // An opaque pixel is stored as it is, whatever lay under it.
+  for (int y = y0; y <= y1; ++y) {
+    const QRgb* src = spriteRow(y);
+    std::uint8_t* covered = maskRow(y);
+    for (int x = x0; x <= x1; ++x, ++src) {
+      if (qAlpha(*src) == 255) covered[x] = 1;
+    }
+  }
+  return false;
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <QRgb>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace platform {
@@ -54,6 +55,14 @@ class CircleRasterizer {
  public:
   QRect draw(QImage& image, double cx, double cy, double r, const CircleStyle& style);
 
+  // The occlusion test of a circle as draw() would draw it, against `mask` (one byte a pixel of
+  // an image of `size`, nonzero where pixels are already covered opaquely by later circles).
+  // Returns true when every pixel the circle changes is covered; otherwise marks the pixels it
+  // covers opaquely and returns false. Circles too large for sprites are never hidden and mark
+  // nothing.
+  bool occlude(std::vector<std::uint8_t>& mask, QSize size, double cx, double cy, double r,
+               const CircleStyle& style);
+
  private:
   static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis
   static constexpr double kFineRadius = 16;   // larger circles use half as many positions
@@ -79,6 +88,15 @@ class CircleRasterizer {
   };
 
   static void render(Sprite& sprite, const SpriteSet& set, int sx, int sy);
+
+  // The sprite for a circle, rendered when first used, and the pixel of its centre; nullptr for
+  // circles that are drawn pixel by pixel.
+  struct Placement {
+    const Sprite* sprite;
+    int px;
+    int py;
+  };
+  Placement place(double cx, double cy, double r, const CircleStyle& style);
 
   SpriteSet& setFor(double r, const CircleStyle& style);
 

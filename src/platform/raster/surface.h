@@ -22,6 +22,16 @@ class DrawingSurface {
   virtual bool fillsSolid() const = 0;
   // The part of the user coordinate space that can show anything, with a margin for antialiasing.
   virtual QRectF visibleArea() const = 0;
+
+  // Finding circles that a drawing would hide anyway. Circles are offered in reverse drawing
+  // order, last drawn first, after beginOcclusion(). occlude() returns true when every pixel the
+  // circle would change is covered opaquely by circles offered before it, so drawing it changes
+  // nothing in the end; otherwise it notes the pixels this circle covers opaquely and returns
+  // false. Only the geometry counts (centre, radius, solid fill), not the colours. A surface that
+  // cannot tell hides nothing.
+  virtual bool canOcclude() const { return false; }
+  virtual void beginOcclusion() {}
+  virtual bool occlude(float /*x*/, float /*y*/, float /*radius*/) { return false; }
 };
 
 }  // namespace platform

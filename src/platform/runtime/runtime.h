@@ -19,6 +19,8 @@ class RuntimeError : public std::exception {
     OutOfMemory = 7,
     Overflow = 6,
     InvalidPropertyValue = 380,
+    // The program's own: a drawing stopped by the safeguard against endless drawing.
+    DrawingTooLarge = 1000,
   };
 
   explicit RuntimeError(Number number);
