@@ -4,7 +4,7 @@ BUILD_TYPE ?= RelWithDebInfo
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench install package format clean
+.PHONY: all deps configure build run test test-sanitize fuzz bench bench-window install package format clean
 
 all: build
 
@@ -46,6 +46,10 @@ fuzz: deps
 
 bench: build
 	./$(BUILD)/bench/quirlbild_bench
+
+# The real window against a naive peer under a private Xvfb, at screen scales 1 and 2.
+bench-window: build
+	./$(BUILD)/bench/quirlbild_window_bench --benchmark_report_aggregates_only=true
 
 # Honours DESTDIR and PREFIX: make install DESTDIR=/tmp/stage PREFIX=/usr
 install: build

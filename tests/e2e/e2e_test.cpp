@@ -4,6 +4,7 @@
 #include "layout.h"
 #include "picturebox.h"
 #include "renderer.h"
+#include "support/xvfb.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -108,7 +110,13 @@ double differingShare(const QImage& shown, const QImage& expected, int step = 1)
 
 class RealProgram {
  public:
-  RealProgram() {
+  // `scale` is the screen scale factor the program runs at.
+  explicit RealProgram(double scale = 1) {
+    if (scale != 1) {
+      QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+      environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(scale));
+      process_.setProcessEnvironment(environment);
+    }
     process_.start(QStringLiteral(QUIRLBILD_EXECUTABLE), {});
     EXPECT_TRUE(process_.waitForStarted(10000));
     QString id;
@@ -118,7 +126,8 @@ class RealProgram {
         0);
     window_ = id.section('\n', 0, 0);
     xdotool({"windowmove", window_, "0", "0"});
-    xdotool({"windowsize", window_, QString::number(kWidth), QString::number(kHeight)});
+    xdotool({"windowsize", window_, QString::number(qRound(kWidth * scale)),
+             QString::number(qRound(kHeight * scale))});
     QTest::qWait(300);
   }
   ~RealProgram() {
@@ -315,43 +324,104 @@ TEST_F(RealWindow, ClosingTheWindowDuringARunEndsTheProgram) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 
-// A private X display for this run, or the reason why there is none.
-class Xvfb {
- public:
-  Xvfb() {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
-      gSkipReason = QStringLiteral("Xvfb or xdotool is not installed (scripts/install-deps)");
-      return;
-    }
-    for (int display = 71; display < 120; ++display) {
-      if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) ||
-          QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display))) {
-        continue;
-      }
-      server_.start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(display), "-screen", "0",
-                                             "1280x1024x24", "-nolisten", "tcp"});
-      if (!server_.waitForStarted(5000)) break;
-      for (int k = 0; k < 100; ++k) {
-        if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) {
-          qputenv("DISPLAY", QStringLiteral(":%1").arg(display).toLatin1());
-          return;
-        }
-        QTest::qSleep(50);
-      }
-      server_.kill();
-      server_.waitForFinished();
-    }
-    gSkipReason = QStringLiteral("Xvfb did not start");
+// Screen pixels of the whole display, in its own device pixels.
+QImage screenPixels(QRect deviceRect) {
+  return QGuiApplication::primaryScreen()
+      ->grabWindow(0, deviceRect.x(), deviceRect.y(), deviceRect.width(), deviceRect.height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+bool isWhite(QRgb c) {
+  return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200;
+}
+
+// After the window has grown from its small start size, at every screen scale: the sunken frame
+// of the drawing surface is whole on all four sides, and sketch dots are gone after a redraw
+// (nothing stale is left on the screen where only a part was repainted).
+class RealWindowAtScale : public testing::TestWithParam<double> {
+ protected:
+  void SetUp() override {
+    if (!gSkipReason.isEmpty()) GTEST_SKIP() << gSkipReason.toStdString();
   }
-  ~Xvfb() {
-    server_.terminate();
-    server_.waitForFinished(5000);
+};
+
+TEST_P(RealWindowAtScale, FrameIsWholeAndRedrawLeavesNoSketchBehind) {
+  const double scale = GetParam();
+  RealProgram program(scale);
+  const auto device = [scale](QPoint logical) {
+    return QPoint(qRound(logical.x() * scale), qRound(logical.y() * scale));
+  };
+  const QRect outer = window::toPixels(window::kControls[0].place);
+  const QRect deviceOuter(device(outer.topLeft()),
+                          QSize(int(outer.width() * scale), int(outer.height() * scale)));
+  QTest::qWait(500);
+  const QImage shot = screenPixels(deviceOuter);
+
+  // The frame: every line of it runs the whole length of its edge, unbroken (an inner line that
+  // stops where the window was first cut off is what a stale partial paint looks like).
+  const int frame = std::max(1, int(std::lround(2 * scale)));
+  const int outerLine = std::max(1, frame / 2);
+  const int w = shot.width();
+  const int h = shot.height();
+  const QRgb darkTop = shot.pixel(w / 2, outerLine);
+  const QRgb lightBottom = shot.pixel(w / 2, h - 1);
+  EXPECT_LT(qGray(darkTop), 160);
+  EXPECT_GT(qGray(lightBottom), qGray(darkTop));
+  for (int line = 0; line < frame; ++line) {
+    for (int x = frame; x < w - frame; ++x) {
+      ASSERT_EQ(shot.pixel(x, line), shot.pixel(w / 2, line))
+          << "top edge, line " << line << " at " << x << ", scale " << scale;
+      ASSERT_EQ(shot.pixel(x, h - 1 - line), shot.pixel(w / 2, h - 1 - line))
+          << "bottom edge, line " << line << " at " << x << ", scale " << scale;
+    }
+    for (int y = frame; y < h - frame; ++y) {
+      ASSERT_EQ(shot.pixel(line, y), shot.pixel(line, h / 2))
+          << "left edge, line " << line << " at " << y << ", scale " << scale;
+      ASSERT_EQ(shot.pixel(w - 1 - line, y), shot.pixel(w - 1 - line, h / 2))
+          << "right edge, line " << line << " at " << y << ", scale " << scale;
+    }
   }
 
- private:
-  QProcess server_;
-};
+  // Black background, a few sketch dots, then "zeigen": no white rim may stay.
+  const QPoint swatches = surfaceRect().topLeft();
+  const auto clickLogical = [&](QPoint p) { click(device(p)); };
+  clickLogical(swatches + QPoint(2 * 25 + 13, 13));
+  QStringList sketch{"mousemove", QString::number(device(surfacePoint(-60, 70)).x()),
+                     QString::number(device(surfacePoint(-60, 70)).y()), "mousedown", "1"};
+  for (int k = 1; k <= 3; ++k) {
+    const QPoint dot = device(surfacePoint(-60 + 15 * k, 70));
+    sketch << "sleep"
+           << "0.1"
+           << "mousemove" << QString::number(dot.x()) << QString::number(dot.y());
+  }
+  sketch << "mouseup"
+         << "1";
+  xdotool(sketch);
+  QTest::qWait(400);
+  const auto whiteNear = [&](const QImage& image, int k) {
+    const QPoint dot = device(surfacePoint(-60 + 15 * k, 70)) - deviceOuter.topLeft();
+    const int reach = qRound(5 * scale);
+    for (int dy = -reach; dy <= reach; ++dy) {
+      for (int dx = -reach; dx <= reach; ++dx) {
+        if (isWhite(image.pixel(dot + QPoint(dx, dy)))) return true;
+      }
+    }
+    return false;
+  };
+  const QImage sketched = screenPixels(deviceOuter);
+  for (int k = 1; k <= 3; ++k) EXPECT_TRUE(whiteNear(sketched, k)) << "no dot " << k;
+  clickLogical(centreOf("Command1"));
+  QTest::qWait(600);
+  const QImage redrawn = screenPixels(deviceOuter);
+  for (int k = 1; k <= 3; ++k) EXPECT_FALSE(whiteNear(redrawn, k)) << "dot " << k << " stayed";
+  EXPECT_EQ(redrawn.pixel(w / 2, outerLine), darkTop) << "the redraw painted over the frame";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, RealWindowAtScale, testing::Values(1.0, 1.5, 2.0),
+                         [](const testing::TestParamInfo<double>& scaleInfo) {
+                           return "x" + std::to_string(int(scaleInfo.param * 100));
+                         });
 
 }  // namespace
 
@@ -362,7 +432,8 @@ int main(int argc, char** argv) {
   if (listing) {
     gSkipReason = QStringLiteral("listing only");
   } else {
-    xvfb.emplace();
+    xvfb.emplace(2200, 1500);
+    gSkipReason = xvfb->skipReason();
   }
   qputenv("QT_QPA_PLATFORM", gSkipReason.isEmpty() ? "xcb" : "offscreen");
   QApplication app(argc, argv);

@@ -353,3 +353,39 @@ TEST_F(Sketching, LoeschenThenZeigenRedrawsOnTheChosenColour) {
 }
 
 }  // namespace
+
+namespace {
+
+// A redraw repaints only where circles were cleared or drawn, never the whole surface and never
+// its frame.
+class Repaint : public testing::Test {
+ protected:
+  void SetUp() override {
+    form.resize(1040, 720);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::qWait(50);
+    ASSERT_GE(form.Picture1->lastPaintedArea(), kWhole * 9 / 10) << "the first paint shows it all";
+  }
+  static constexpr qint64 kWhole = qint64{685} * 685;
+  window::Form1 form;
+};
+
+TEST_F(Repaint, ASketchDotRepaintsAFewTiles) {
+  form.Picture1_MouseDown(1, 0, 0, 0);
+  form.Picture1_MouseMove(1, 0, 30, 40);
+  QTest::qWait(50);
+  EXPECT_GT(form.Picture1->lastPaintedArea(), 0);
+  EXPECT_LE(form.Picture1->lastPaintedArea(), 3 * 8 * 3 * 8);
+}
+
+TEST_F(Repaint, AnAngleStepOfASmallPatternRepaintsAFractionOfTheSurface) {
+  form.txtParameter[0]->assignText(QStringLiteral("20"));  // 62 circles within 12 units
+  QTest::qWait(50);
+  form.hscParameter[4]->assignValue(13751);
+  QTest::qWait(50);
+  EXPECT_GT(form.Picture1->lastPaintedArea(), 0);
+  EXPECT_LT(form.Picture1->lastPaintedArea(), kWhole / 10) << form.Picture1->lastPaintedArea();
+}
+
+}  // namespace

@@ -22,6 +22,8 @@ class Canvas : public DrawingSurface {
  public:
   // Side of the square tiles in which changes are tracked for the screen, in device pixels.
   static constexpr int kTile = 8;
+  // Clean tiles between two changed ones in a row that are taken into one rectangle.
+  static constexpr int kGapTiles = 4;
 
   // Sets the drawing area to `devicePixels` at `devicePixelRatio` device pixels per logical pixel.
   // What is drawn is kept, scaled to the new size.
@@ -56,7 +58,8 @@ class Canvas : public DrawingSurface {
   const QImage& screen() const { return screen_; }
   bool hasChanges() const { return anyDirty_; }
   // Brings screen() up to date and returns the rectangles that changed since the last call,
-  // one per run of changed tiles in a row of tiles, top to bottom. The vector is reused.
+  // one per run of changed tiles in a row of tiles (short gaps included), top to bottom,
+  // never overlapping. The vector is reused.
   const std::vector<QRect>& compose();
 
  private:
@@ -71,6 +74,8 @@ class Canvas : public DrawingSurface {
   DeviceCircle toDevice(float x, float y, float radius, QRgb outline) const;
   void markDirty(const QRect& rect);
   void markAllDirty();
+  // Brings the screen pixels of tiles firstTile to endTile - 1 of a tile row up to date.
+  void composeTiles(int tileRow, int firstTile, int endTile);
   double scaleWidth() const;
   double scaleHeight() const;
 

@@ -1,0 +1,88 @@
+// The naive way to animate the same pattern, kept as the yardstick of the window benchmark: a
+// window with one 685 x 685 image that every step clears and fills with the same 602 circles
+// (antialiased QPainter::drawEllipse, 1-pixel black outline, the three band colours), then asks
+// for a repaint of the whole image and lets the events run. It draws at the screen's
+// device-pixel ratio, as the program does.
+//
+// Usage: naive_peer SECONDS. Runs that long and prints the steps it made and its CPU seconds.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr int kSize = 685;
+constexpr double kPi = 3.141592;
+
+class Surface : public QWidget {
+ public:
+  Surface() {
+    setWindowTitle(QStringLiteral("naive peer"));
+    resize(kSize + 20, kSize + 20);
+  }
+
+  void step(double angle) {
+    const qreal ratio = devicePixelRatioF();
+    if (image_.isNull() || image_.devicePixelRatio() != ratio) {
+      image_ = QImage(QSize(kSize, kSize) * ratio, QImage::Format_ARGB32_Premultiplied);
+      image_.setDevicePixelRatio(ratio);
+    }
+    image_.fill(Qt::white);
+    QPainter painter(&image_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.0));
+    const double perUnit = kSize / 200.0;
+    const double radius = 0.4 * perUnit;
+    const QColor colours[3] = {Qt::red, Qt::blue, Qt::yellow};
+    const double total = 600;
+    const double bounds[4] = {1, total / 3, 2 * total / 3, total};
+    for (int band = 0; band < 3; ++band) {
+      painter.setBrush(colours[band]);
+      for (double i = bounds[band]; i <= bounds[band + 1]; ++i) {
+        const double theta = i * angle / 180 * kPi + 0.1;
+        const double x = i * std::cos(theta) * 20 / 100;
+        const double y = i * std::sin(theta) * 20 / 100;
+        painter.drawEllipse(QPointF((x + 100) * perUnit, (y + 100) * perUnit), radius, radius);
+      }
+    }
+    painter.end();
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.drawImage(10, 10, image_);
+  }
+
+ private:
+  QImage image_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 5;
+  Surface surface;
+  surface.show();
+  QElapsedTimer timer;
+  timer.start();
+  long long steps = 0;
+  int angle = 13750;
+  while (timer.elapsed() < seconds * 1000) {
+    QApplication::processEvents();
+    angle = angle >= 17996 ? 0 : angle + 1;
+    surface.step(angle / 100.0);
+    ++steps;
+  }
+  std::printf("%lld %f\n", steps, static_cast<double>(std::clock()) / CLOCKS_PER_SEC);
+  return 0;
+}

@@ -1,0 +1,219 @@
+// The real window, as the user sees it: the program and a naive peer (naive_peer.cpp) animate the
+// start pattern at full speed under a private Xvfb display, one after the other in each
+// repetition. Counters: steps per second of each, their ratio, the program's CPU time per step
+// (from /proc) and its start-up time to the first visible pattern.
+//
+// Steps of the program are read from its angle box (row 4) through the clipboard (xclip) before
+// "lauf" and after "stop", a measured time apart; a run of more than 17,997 steps in that time
+// would wrap unseen.
+#include "layout.h"
+#include "support/xvfb.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kMeasureSeconds = 1.5;
+constexpr int kAngleCycle = 17997;  // the angle bar's values 0 to 17996
+
+double gScale = 1;
+
+void pump(int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(5);
+  }
+}
+
+int xdotool(const QStringList& arguments, QString* output = nullptr) {
+  QProcess process;
+  process.start(QStringLiteral("xdotool"), arguments);
+  process.waitForFinished(15000);
+  if (output) *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+  return process.exitCode();
+}
+
+QPoint deviceCentre(window::Control control) {
+  const QPoint c = window::toPixels(window::definitionOf(control).place).center();
+  return {qRound(c.x() * gScale), qRound(c.y() * gScale)};
+}
+
+void click(window::Control control) {
+  const QPoint p = deviceCentre(control);
+  xdotool({"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1"});
+}
+
+// User and system time of a process, in seconds.
+double cpuSeconds(qint64 pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray line = stat.readAll();
+  const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+  return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+// The number in the focused box, copied to the clipboard and read back with xclip.
+int copiedNumber() {
+  xdotool({"key", "ctrl+a", "ctrl+c"});
+  QProcess xclip;
+  xclip.start(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"});
+  xclip.waitForFinished(5000);
+  bool ok = false;
+  const int value = QString::fromUtf8(xclip.readAllStandardOutput()).trimmed().toInt(&ok);
+  return ok ? value : -1;
+}
+
+struct ProgramRun {
+  double stepsPerSecond = 0;
+  double cpuMsPerStep = 0;
+  double startupMs = 0;
+};
+
+ProgramRun runProgram(benchmark::State& state) {
+  ProgramRun result;
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(gScale));
+  program.setProcessEnvironment(environment);
+  QElapsedTimer startup;
+  startup.start();
+  program.start(QStringLiteral(QUIRLBILD_EXECUTABLE), {});
+  QString id;
+  xdotool({"search", "--sync", "--onlyvisible", "--name", "^Quirlbild$"}, &id);
+  const QString windowId = id.section('\n', 0, 0);
+  xdotool({"windowmove", windowId, "0", "0"});
+  // The first visible pattern: blue or yellow circles in the part of the surface that the
+  // window shows at its start size.
+  const QRect visible(QPoint(10, 18) * gScale, QPoint(300, 200) * gScale);
+  const auto bandColour = [](QRgb c) {
+    return (qBlue(c) > 150 && qRed(c) < 80 && qGreen(c) < 80) ||
+           (qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 80);
+  };
+  for (bool shown = false; !shown && startup.elapsed() < 10000;) {
+    const QImage shot =
+        QApplication::primaryScreen()
+            ->grabWindow(0, visible.x(), visible.y(), visible.width(), visible.height())
+            .toImage();
+    for (int y = 0; y < shot.height() && !shown; ++y) {
+      for (int x = 0; x < shot.width() && !shown; ++x) shown = bandColour(shot.pixel(x, y));
+    }
+  }
+  result.startupMs = startup.elapsed();
+
+  xdotool({"windowsize", windowId, QString::number(qRound(1040 * gScale)),
+           QString::number(qRound(720 * gScale))});
+  pump(300);
+  click(window::Control::txtParameter3);
+  xdotool({"key", "ctrl+a"});
+  xdotool({"type", "400"});
+  // The angle box is read while the animation rests: while it runs, every step replaces the
+  // text and with it any selection.
+  click(window::Control::txtParameter4);
+  pump(100);
+  const int first = copiedNumber();
+  QElapsedTimer timer;
+  click(window::Control::Command3);  // lauf
+  timer.start();
+  const double cpu0 = cpuSeconds(program.processId());
+  pump(static_cast<int>(kMeasureSeconds * 1000));
+  click(window::Control::Command4);  // stop: the run ends after one more step
+  const double elapsed = timer.elapsed() / 1000.0;
+  const double cpu1 = cpuSeconds(program.processId());
+  pump(300);
+  click(window::Control::txtParameter4);
+  pump(100);
+  const int last = copiedNumber() - 1;
+  if (qEnvironmentVariableIsSet("QUIRLBILD_BENCH_VERBOSE")) {
+    std::fprintf(stderr, "angle %d -> %d in %.2f s\n", first, last, elapsed);
+  }
+  if (first < 0 || last < 0) state.SkipWithError("the angle box could not be read");
+  const int steps = ((last - first) % kAngleCycle + kAngleCycle) % kAngleCycle;
+  result.stepsPerSecond = steps / elapsed;
+  result.cpuMsPerStep = steps > 0 ? (cpu1 - cpu0) * 1000 / steps : 0;
+  program.kill();
+  program.waitForFinished(5000);
+  return result;
+}
+
+struct PeerRun {
+  double stepsPerSecond = 0;
+  double cpuMsPerStep = 0;
+};
+
+PeerRun runPeer() {
+  QProcess peer;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(gScale));
+  peer.setProcessEnvironment(environment);
+  peer.start(QStringLiteral(QUIRLBILD_PEER), {QString::number(kMeasureSeconds + 0.8)});
+  peer.waitForFinished(30000);
+  const QList<QByteArray> fields = peer.readAllStandardOutput().trimmed().split(' ');
+  const double steps = fields.value(0).toDouble();
+  const double cpu = fields.value(1).toDouble();
+  return {steps / (kMeasureSeconds + 0.8), steps > 0 ? cpu * 1000 / steps : 0};
+}
+
+void windowPaired(benchmark::State& state, double scale) {
+  gScale = scale;
+  ProgramRun program;
+  PeerRun peer;
+  for (auto _ : state) {
+    program = runProgram(state);
+    peer = runPeer();
+  }
+  state.counters["program_steps_per_s"] = program.stepsPerSecond;
+  state.counters["peer_steps_per_s"] = peer.stepsPerSecond;
+  state.counters["ratio"] =
+      peer.stepsPerSecond > 0 ? program.stepsPerSecond / peer.stepsPerSecond : 0;
+  state.counters["program_cpu_ms_per_step"] = program.cpuMsPerStep;
+  state.counters["peer_cpu_ms_per_step"] = peer.cpuMsPerStep;
+  state.counters["program_startup_ms"] = program.startupMs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Xvfb> xvfb;
+  xvfb.emplace(2200, 1500);
+  if (!xvfb->skipReason().isEmpty()) {
+    std::printf("window benchmark skipped: %s\n", qPrintable(xvfb->skipReason()));
+    return 0;
+  }
+  if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty()) {
+    std::printf("window benchmark skipped: xclip is not installed (scripts/install-deps)\n");
+    return 0;
+  }
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  QApplication app(argc, argv);
+  for (const double scale : {1.0, 2.0}) {
+    benchmark::RegisterBenchmark(scale == 1 ? "Window/scale1" : "Window/scale2", windowPaired,
+                                 scale)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+  }
+  // Five paired repetitions unless the command line says otherwise.
+  std::vector<char*> arguments(argv, argv + argc);
+  std::string repetitions = "--benchmark_repetitions=5";
+  arguments.insert(arguments.begin() + 1, repetitions.data());
+  int count = static_cast<int>(arguments.size());
+  benchmark::Initialize(&count, arguments.data());
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
