@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The naive way to animate the same pattern, kept as the yardstick of the window benchmark: a
 // window with one 685 x 685 image that every step clears and fills with the same 602 circles
 // (antialiased QPainter::drawEllipse, 1-pixel black outline, the three band colours), then asks

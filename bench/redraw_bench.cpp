@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Redraw cost: the program's renderer into the real picture box against the straightforward
 // QPainter drawing of the same circles, and one whole animation turn.
 #include "form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window, as the user sees it: the program and a naive peer (naive_peer.cpp) animate the
 // start pattern at full speed under a private Xvfb display, one after the other in each
 // repetition. Counters: steps per second of each, their ratio, the program's CPU time per step

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadParameters and the renderer on arbitrary texts in the six rows (one line each), drawing
 // into a small image through the circle rasteriser: no crash, no sanitizer report, no error
 // but the runtime's overflow and the safeguard's DrawingTooLarge, and the drawing stays within

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sprite path of the circle rasteriser against the exact per-pixel rasteriser: for any centre,
 // radius and pen, a circle drawn from a sprite matches the exact circle at the sprite's grid
 // position within one step per channel.

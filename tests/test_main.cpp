@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared main of the test executables: a QApplication on the offscreen platform unless told
 // otherwise, so widget tests run without a display.
 #include <QApplication>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the program's icon: src/window/icon_xpm.h, the 32 x 32 picture in 16 colours that the
 window uses, and data/icons/SIZE/de.quirlbild.Quirlbild.png, the same design for the desktop's
 icon theme (32 pixels exactly as the window's, larger sizes drawn anew, smoothed).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern's numeric parameters and the one place where parameter texts become numbers.
 #pragma once
 

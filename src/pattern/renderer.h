@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern renderer: clears the surface and draws the whole spiral in three colour bands.
 #pragma once
 

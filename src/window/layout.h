@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window definition: every control with its place and size in twips, in tab order, and what
 // each kind of control needs besides.
 #pragma once

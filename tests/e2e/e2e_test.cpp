@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program in a real window: a private Xvfb display, clicks and keys sent through the
 // window system with xdotool, and screenshots of the drawing surface compared with what the
 // program's own renderer draws offscreen for the same parameters.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR and checks that every file lands where a desktop
 # looks for it, and that the desktop entry and the AppStream metainfo are valid.
 set -euo pipefail
@@ -12,6 +13,10 @@ expected=(
   usr/bin/quirlbild
   usr/share/applications/de.quirlbild.Quirlbild.desktop
   usr/share/metainfo/de.quirlbild.Quirlbild.metainfo.xml
+  usr/share/man/man1/quirlbild.1.gz
+  usr/share/man/de/man1/quirlbild.1.gz
+  usr/share/doc/quirlbild/copyright
+  usr/share/doc/quirlbild/changelog.gz
 )
 for size in 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/de.quirlbild.Quirlbild.png")
@@ -35,4 +40,22 @@ desktop-file-validate "$dest/usr/share/applications/de.quirlbild.Quirlbild.deskt
   status=1
 appstreamcli validate --no-net "$dest/usr/share/metainfo/de.quirlbild.Quirlbild.metainfo.xml" ||
   status=1
+
+# The manual pages render without a warning from man's formatter.
+for page in usr/share/man/man1/quirlbild.1.gz usr/share/man/de/man1/quirlbild.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/$page" 2>&1 >/dev/null || true)
+  if [ -n "$warnings" ]; then echo "manual page $page: $warnings"; status=1; fi
+done
+
+# The Debian package passes lintian with no error and no warning.
+if command -v lintian >/dev/null && command -v cpack >/dev/null; then
+  (cd "$build" && cpack > /dev/null)
+  deb=$(ls "$build"/quirlbild_*_*.deb | head -n 1)
+  report=$(lintian --pedantic -I "$deb" 2>&1 | grep -v '^running with root privileges' || true)
+  echo "$report"
+  if echo "$report" | grep -qE '^(E|W): '; then echo "lintian reports errors or warnings"; status=1; fi
+  dpkg-deb -f "$deb" Recommends | grep -qw qt6-wayland || { echo "qt6-wayland not recommended"; status=1; }
+else
+  echo "lintian or cpack missing: package check skipped (scripts/install-deps installs lintian)"
+fi
 exit $status

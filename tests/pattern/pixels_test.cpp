@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The canvas's fast drawing against QPainter's antialiased drawEllipse of every circle.
 #include "canvas.h"
 #include "renderer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records the runtime errors that reach an event entry point while it lives, instead of showing
 // a message box.
 #pragma once

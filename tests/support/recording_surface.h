@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drawing surface that records what is drawn on it instead of drawing.
 #pragma once
 

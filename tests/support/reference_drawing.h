@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pattern drawn the straightforward way: every circle with QPainter's antialiased
 // drawEllipse and a 1-pixel pen, no culling. The yardstick for the picture box's own drawing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scripted sequence of actions, one per DoEvents call of an animation run.
 #pragma once
 

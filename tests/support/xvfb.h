@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A private X display for one test or benchmark run, or the reason why there is none. Sets
 // DISPLAY for the process and everything it starts.
 #pragma once

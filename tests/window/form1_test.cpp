@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window definition and the parameter rows.
 #include "form1.h"
 #include "layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Animation, target pad, sketching, background palette, clearing and quitting.
 #include "form1.h"
 #include "support/error_recorder.h"

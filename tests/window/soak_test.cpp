@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long random run of user actions on the real widgets: nothing may crash, hang, raise past an
 // entry point or grow without bound. QUIRLBILD_SOAK_ACTIONS sets the count (5000 by default).
 #include "form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text box and scroll bar whose Change handler runs for every change of Text or Value, made by
 // the user or by code. A change made by code runs the handler nested inside the assignment, so
 // the whole chain it starts has finished when the assignment returns; a runtime error raised in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture box: a framed widget over a drawing canvas (user scale, back colour, a persistent
 // drawing that stays until Cls, across repaints and covering). What reaches the screen is the
 // canvas's opaque image, repainted only where something was cleared or drawn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drawing canvas without a widget: the persistent drawing of a picture box, its user scale, its
 // back colour and the opaque image that the screen shows. Everything here is in the canvas's own
 // device pixels, (0, 0) at the top-left corner of the drawing area.

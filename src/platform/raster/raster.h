@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Antialiased circles drawn straight into an image's pixels. This is the redraw's hot path: a
 // pattern is hundreds of tiny circles, and a QPainter per circle costs many times the few
 // pixels each one covers.

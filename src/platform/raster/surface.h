@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pattern renderer needs of a drawing surface; a picture box is one, and tests record.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Event entry points, error reporting, DoEvents and End.
 #pragma once
 

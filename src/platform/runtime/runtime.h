@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions and arithmetic checks of the forms runtime that the program's logic relies on.
 #pragma once
 
