@@ -2,8 +2,8 @@
 #include "picturebox.h"
 
 #include <QMouseEvent>
-#include <QPaintEvent>
 #include <QPaintEngine>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -145,6 +145,8 @@ void PictureBox::scheduleRepaint() {
 
 void PictureBox::repaintChanges() {
   repaintPending_ = false;
+  // A hidden box composes at its first paint.
+  if (!isVisible()) return;
   const std::vector<QRect>& changed = canvas_.compose();
   if (changed.empty()) return;
   const QRegion region = widgetRegion(changed);
@@ -225,11 +227,10 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   // cost more than the copies themselves.
   QPaintDevice* const target = painter.paintEngine()->paintDevice();
   const QTransform toTarget = painter.deviceTransform();
-  const bool direct = target && target->devType() == QInternal::Image &&
-                      toTarget.type() <= QTransform::TxTranslate &&
-                      toTarget.dx() == std::floor(toTarget.dx()) &&
-                      toTarget.dy() == std::floor(toTarget.dy()) &&
-                      static_cast<QImage*>(target)->depth() == 32;
+  const bool direct =
+      target && target->devType() == QInternal::Image &&
+      toTarget.type() <= QTransform::TxTranslate && toTarget.dx() == std::floor(toTarget.dx()) &&
+      toTarget.dy() == std::floor(toTarget.dy()) && static_cast<QImage*>(target)->depth() == 32;
   qint64 area = 0;
   for (const QRect& logical : event->region()) {
     const QRect source = toDevice(logical, ratio) & inner;

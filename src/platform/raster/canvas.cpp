@@ -63,6 +63,8 @@ void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
   tilesY_ = (devicePixels.height() + kTile - 1) / kTile;
   dirty_.assign(static_cast<std::size_t>(tilesX_) * tilesY_, 0);
   drawn_.clear();
+  cleared_.clear();
+  composedDrawn_ = 0;
   drawnArea_ = 0;
   drawnAll_ = true;
   markAllDirty();
@@ -123,10 +125,19 @@ void Canvas::Cls() {
         auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
         std::fill(row + rect.left(), row + rect.right() + 1, QRgb{0});
       }
-      markDirty(rect);
+    }
+    // What was drawn and is now cleared goes to the screen at the next compose(); past a few
+    // thousand rectangles (a canvas that is never shown), all of it will.
+    if (cleared_.size() + drawn_.size() > kMostCleared) {
+      cleared_.clear();
+      markAllDirty();
+    } else {
+      cleared_.insert(cleared_.end(), drawn_.begin(), drawn_.end());
+      anyDirty_ = anyDirty_ || !drawn_.empty();
     }
   }
   drawn_.clear();
+  composedDrawn_ = 0;
   drawnArea_ = 0;
   drawnAll_ = false;
 }
@@ -162,15 +173,20 @@ long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
   const QRect touched = rasterizer_.draw(layer_, c.cx, c.cy, c.r, c.style);
   if (touched.isEmpty()) return 0;
   const long long area = qint64{touched.width()} * touched.height();
-  markDirty(touched);
-  if (!drawnAll_) {
-    drawn_.push_back(touched);
-    drawnArea_ += area;
-    // Past half the layer, clearing it whole is cheaper than rectangle by rectangle.
-    if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
-      drawnAll_ = true;
-      drawn_.clear();
-    }
+  if (drawnAll_) {
+    markDirty(touched);
+    return area;
+  }
+  drawn_.push_back(touched);
+  drawnArea_ += area;
+  anyDirty_ = true;
+  // Past half the layer, clearing it whole is cheaper than rectangle by rectangle, and so is
+  // composing it whole.
+  if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
+    drawnAll_ = true;
+    drawn_.clear();
+    composedDrawn_ = 0;
+    markAllDirty();
   }
   return area;
 }
@@ -215,6 +231,11 @@ const std::vector<QRect>& Canvas::compose() {
   changed_.clear();
   if (!anyDirty_) return changed_;
   anyDirty_ = false;
+  // Tiles are marked here rather than with every circle, which keeps drawing lean.
+  for (const QRect& rect : cleared_) markDirty(rect);
+  cleared_.clear();
+  for (std::size_t k = composedDrawn_; k < drawn_.size(); ++k) markDirty(drawn_[k]);
+  composedDrawn_ = drawn_.size();
   const int width = layer_.width();
   const int height = layer_.height();
   for (int ty = 0; ty < tilesY_; ++ty) {
@@ -237,9 +258,9 @@ const std::vector<QRect>& Canvas::compose() {
         x = runEnd - 1;
       }
       const int end = lastDirty + 1;
-      changed_.emplace_back(QPoint(tx * kTile, ty * kTile),
-                            QPoint(std::min(end * kTile, width) - 1,
-                                   std::min((ty + 1) * kTile, height) - 1));
+      changed_.emplace_back(
+          QPoint(tx * kTile, ty * kTile),
+          QPoint(std::min(end * kTile, width) - 1, std::min((ty + 1) * kTile, height) - 1));
       tx = end;
     }
   }

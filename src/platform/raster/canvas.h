@@ -92,6 +92,10 @@ class Canvas : public DrawingSurface {
   qint64 drawnArea_ = 0;
   bool drawnAll_ = false;
 
+  // Cleared since the last compose(), and how much of drawn_ it has seen.
+  std::vector<QRect> cleared_;
+  static constexpr std::size_t kMostCleared = 8192;
+  std::size_t composedDrawn_ = 0;
   // Tiles whose screen pixels are out of date, row by row.
   std::vector<std::uint8_t> dirty_;
   int tilesX_ = 0;

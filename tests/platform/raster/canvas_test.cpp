@@ -107,6 +107,27 @@ TEST_F(CanvasTest, ResizingKeepsTheDrawingScaled) {
   EXPECT_EQ(canvas.screen().pixel(20, 20), kWhite);
 }
 
+// The screen image is the drawing over the back colour, pixel for pixel, however many redraws
+// came between two composes (past a few thousand cleared rectangles, everything is composed).
+TEST_F(CanvasTest, ScreenMatchesTheDrawingAfterManyUncomposedRedraws) {
+  for (const int redraws : {1, 3, 40}) {
+    for (int r = 0; r < redraws; ++r) {
+      canvas.Cls();
+      for (int k = 0; k < 300; ++k) canvas.Circle(-90 + (k * 7 + r) % 180, -90 + k % 180, 1.5f);
+    }
+    canvas.compose();
+    const QImage& drawing = canvas.drawing();
+    for (int y = 0; y < 685; ++y) {
+      for (int x = 0; x < 685; ++x) {
+        const QRgb d = drawing.pixel(x, y);
+        const QRgb expected = qAlpha(d) == 0 ? kWhite : (qAlpha(d) == 255 ? d : 0);
+        if (expected == 0) continue;  // antialiased rims: checked elsewhere
+        ASSERT_EQ(canvas.screen().pixel(x, y), expected) << x << "," << y << " after " << redraws;
+      }
+    }
+  }
+}
+
 TEST(CanvasScale, WithoutAScaleUserUnitsAreTwipsOfLogicalPixels) {
   Canvas canvas;
   canvas.resize(QSize(48, 48), 2.0);  // 24 logical pixels
