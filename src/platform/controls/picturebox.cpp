@@ -5,6 +5,7 @@
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -42,6 +43,9 @@ int logicalBorder(PictureBox::Border border) {
   return border == PictureBox::Border::Sunken3D ? 2 : 1;
 }
 
+// Longer than any frame interval: the first picture goes out at once.
+constexpr qint64 kNever = 1'000'000;
+
 // Beyond this many changed rectangles a repaint covers their bounding rectangle instead.
 constexpr std::size_t kMostRectangles = 32;
 
@@ -55,6 +59,9 @@ QRect toDevice(const QRect& logical, double ratio) {
 }  // namespace
 
 PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border_(border) {
+  repaintTimer_.setSingleShot(true);
+  repaintTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&repaintTimer_, &QTimer::timeout, this, &PictureBox::repaintChanges);
   const int margin = logicalBorder(border);
   setContentsMargins(margin, margin, margin, margin);
   // Moves are reported with no button held as well.
@@ -138,13 +145,23 @@ QPointF PictureBox::toUser(QPointF widgetPos) const {
 }
 
 void PictureBox::scheduleRepaint() {
-  if (repaintPending_ || !canvas_.hasChanges()) return;
-  repaintPending_ = true;
-  QMetaObject::invokeMethod(this, &PictureBox::repaintChanges, Qt::QueuedConnection);
+  if (repaintTimer_.isActive() || !canvas_.hasChanges()) return;
+  // The screen shows at most one picture a refresh: drawings made faster than that (the
+  // animation above speed 100 makes over a thousand a second) are each complete in the canvas,
+  // and the screen shows the latest of them at the next refresh. Presenting every one would
+  // copy pictures no display can show.
+  const qint64 sincePresent = sincePresent_.isValid() ? sincePresent_.elapsed() : kNever;
+  repaintTimer_.start(static_cast<int>(std::max<qint64>(0, frameInterval() - sincePresent)));
+}
+
+int PictureBox::frameInterval() const {
+  const QScreen* const shown = screen();
+  const double rate = shown && shown->refreshRate() >= 30 ? shown->refreshRate() : 60.0;
+  return static_cast<int>(std::floor(1000.0 / rate));
 }
 
 void PictureBox::repaintChanges() {
-  repaintPending_ = false;
+  sincePresent_.start();
   // A hidden box composes at its first paint.
   if (!isVisible()) return;
   const std::vector<QRect>& changed = canvas_.compose();

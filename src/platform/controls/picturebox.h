@@ -6,6 +6,8 @@
 
 #include "canvas.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -64,16 +66,19 @@ class PictureBox : public QWidget, public DrawingSurface {
   int borderPixels() const;
   // Sizes the canvas to the inner area at the current device-pixel ratio.
   void fitCanvas();
-  // One repaint request per batch of drawing, sent when the batch is done.
+  // One repaint request per batch of drawing, sent when the batch is done, and at most one a
+  // refresh of the screen.
   void scheduleRepaint();
   void repaintChanges();
+  int frameInterval() const;  // milliseconds
   // The logical region covering `rects` in canvas device pixels.
   QRegion widgetRegion(const std::vector<QRect>& rects) const;
   void paintBorder(QPainter& painter, QSize deviceSize) const;
 
   Border border_;
   Canvas canvas_;
-  bool repaintPending_ = false;
+  QTimer repaintTimer_;
+  QElapsedTimer sincePresent_;  // since the last repaint request
   qint64 lastPaintedArea_ = 0;
 };
 
