@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form1.h"
 
+#include "accessibility.h"
 #include "events.h"
 #include "icon.h"
 #include "layout.h"
 #include "programinfo.h"
 #include "renderer.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +55,18 @@ void busyWait(std::int64_t passes) {
 
 }  // namespace
 
+namespace {
+
+// The window is a window to assistive technology, not a panel inside one.
+QAccessibleInterface* formFactory(const QString& /*className*/, QObject* object) {
+  if (auto* form = qobject_cast<Form1*>(object)) {
+    return new QAccessibleWidget(form, QAccessible::Window);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 std::int64_t delayPasses(double speed) {
   const double count = std::nearbyint((100 - speed) * 100000);
   if (count < 0) return 0;
@@ -61,6 +75,12 @@ std::int64_t delayPasses(double speed) {
 }
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
+  platform::installAccessibleRoles();
+  static const bool formRoleInstalled = [] {
+    QAccessible::installFactory(formFactory);
+    return true;
+  }();
+  (void)formRoleInstalled;
   installFontSubstitutions();
   setWindowTitle(QString::fromLatin1(programinfo::kName));
   setWindowIcon(programIcon());
@@ -68,6 +88,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   connectHandlers();
   resize(kFormInnerWidth / kTwipsPerPixel, kFormInnerHeight / kTwipsPerPixel);
   platform::runEvent([this] { Form_Load(); });
+  // The first control in tab order has the focus when the window opens.
+  control(kControls.front().id)->setFocus();
 }
 
 QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
@@ -85,6 +107,7 @@ QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
       auto* swatch = new PictureBox(PictureBox::Border::FlatLine, container);
       swatch->setBackColor(def.backColor);
       swatch->setToolTip(QStringLiteral("Hintergrundfarbe"));
+      swatch->setPressable(true);
       Picture2.at(def.index) = swatch;
       return swatch;
     }

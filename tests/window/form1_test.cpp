@@ -5,6 +5,7 @@
 #include "support/error_recorder.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,30 +102,67 @@ TEST_F(MainWindow, OnlyTheSwatchesHaveToolTips) {
   EXPECT_EQ(withTip, 7);
 }
 
-TEST_F(MainWindow, FocusFollowsTabIndexAndSkipsLabels) {
-  const std::vector<QWidget*> expected = {form.Command1,
-                                          form.txtParameter[0],
-                                          form.hscParameter[0],
-                                          form.txtParameter[1],
-                                          form.hscParameter[1],
-                                          form.txtParameter[2],
-                                          form.hscParameter[2],
-                                          form.txtParameter[4],
-                                          form.hscParameter[4],
-                                          form.Command2,
-                                          form.txtParameter[5],
-                                          form.hscParameter[3],
-                                          form.txtParameter[3],
-                                          form.Command3,
-                                          form.Command4,
-                                          form.Command5,
-                                          form.Text1};
-  std::vector<QWidget*> chain;
-  for (QWidget* w = form.Command1; chain.size() < expected.size(); w = w->nextInFocusChain()) {
-    if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w);
+// Tab and Shift+Tab walk the whole window in TabIndex order, picture boxes and swatches
+// included, labels skipped; the window opens with the focus on the drawing surface.
+TEST_F(MainWindow, TabWalksEveryFocusableControlInTabIndexOrder) {
+  const std::vector<QWidget*> expected = {
+      form.Picture1,        form.Command1,        form.txtParameter[0], form.hscParameter[0],
+      form.txtParameter[1], form.hscParameter[1], form.txtParameter[2], form.hscParameter[2],
+      form.txtParameter[4], form.hscParameter[4], form.Command2,        form.txtParameter[5],
+      form.picZiel,         form.hscParameter[3], form.txtParameter[3], form.Command3,
+      form.Command4,        form.Command5,        form.Text1,           form.Picture2[0],
+      form.Picture2[1],     form.Picture2[2],     form.Picture2[3],     form.Picture2[4],
+      form.Picture2[5],     form.Picture2[6]};
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  ASSERT_EQ(QApplication::focusWidget(), form.Picture1);
+  std::vector<QWidget*> forward{QApplication::focusWidget()};
+  for (std::size_t k = 1; k <= expected.size(); ++k) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    forward.push_back(QApplication::focusWidget());
   }
-  EXPECT_EQ(chain, expected);
+  std::vector<QWidget*> cycle = expected;
+  cycle.push_back(form.Picture1);  // round again
+  EXPECT_EQ(forward, cycle);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), form.Picture2[6]);
   for (QLabel* label : form.lblParameter) EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
+}
+
+// A focused swatch does with Space or Enter what its click does, and nothing else does.
+TEST_F(MainWindow, SpaceOrEnterOnAFocusedSwatchSetsTheBackground) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.Picture2[2]->setFocus();
+  QTest::keyClick(form.Picture2[2], Qt::Key_Space);
+  EXPECT_EQ(form.Picture1->BackColor(), 0x00000000u);
+  form.Picture2[4]->setFocus();
+  QTest::keyClick(form.Picture2[4], Qt::Key_Return);
+  EXPECT_EQ(form.Picture1->BackColor(), 0x000000FFu);
+  const int redraws = form.redrawCount();
+  form.Picture1->setFocus();
+  QTest::keyClick(form.Picture1, Qt::Key_Space);
+  QTest::keyClick(form.picZiel, Qt::Key_Return);
+  EXPECT_EQ(form.Picture1->BackColor(), 0x000000FFu);
+  EXPECT_EQ(form.redrawCount(), redraws);
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Text1"));
+}
+
+// Screen readers hear what each picture box is: the surface and the pad are canvases, a swatch
+// is a button named by its colour that can be pressed.
+TEST_F(MainWindow, PictureBoxesHaveTheirTrueAccessibleRoles) {
+  QAccessibleInterface* surface = QAccessible::queryAccessibleInterface(form.Picture1);
+  ASSERT_NE(surface, nullptr);
+  EXPECT_EQ(surface->role(), QAccessible::Canvas);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form.picZiel)->role(), QAccessible::Canvas);
+  QAccessibleInterface* swatch = QAccessible::queryAccessibleInterface(form.Picture2[3]);
+  EXPECT_EQ(swatch->role(), QAccessible::Button);
+  EXPECT_EQ(swatch->text(QAccessible::Name), QStringLiteral("Hintergrundfarbe magenta"));
+  QAccessibleActionInterface* actions = swatch->actionInterface();
+  ASSERT_NE(actions, nullptr);
+  ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+  actions->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(form.Picture1->BackColor(), 0x00FF00FFu);
 }
 
 TEST_F(MainWindow, ScrollBarRangesAndSteps) {

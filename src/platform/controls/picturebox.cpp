@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturebox.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPaintEvent>
@@ -66,6 +67,8 @@ PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border
   setContentsMargins(margin, margin, margin, margin);
   // Moves are reported with no button held as well.
   setMouseTracking(true);
+  // Reached with Tab in the window's order, and marked while it has the focus.
+  setFocusPolicy(Qt::StrongFocus);
   // Every paint covers its region with the opaque image and the border.
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -84,6 +87,26 @@ void PictureBox::fitCanvas() {
 
 void PictureBox::resizeEvent(QResizeEvent* /*event*/) {
   fitCanvas();
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (pressable_ && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+// The focus mark is drawn in the border, so the whole box is repainted when it comes and goes.
+void PictureBox::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 void PictureBox::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2) {
@@ -211,13 +234,18 @@ void PictureBox::paintBorder(QPainter& painter, QSize size) const {
   const int total = borderPixels();
   const int outer = std::max(1, total / 2);
   const int inner = total - outer;
+  // The focus mark: the inner line of the border in the highlight colour.
+  const bool focused = hasFocus();
+  const QColor highlight = pal.color(QPalette::Highlight);
   painter.fillRect(0, 0, w, h, pal.color(QPalette::Light));
   painter.fillRect(0, 0, w - outer, outer, pal.color(QPalette::Dark));
   painter.fillRect(0, 0, outer, h - outer, pal.color(QPalette::Dark));
   if (inner <= 0) return;
-  painter.fillRect(outer, outer, w - 2 * outer, h - 2 * outer, pal.color(QPalette::Midlight));
-  painter.fillRect(outer, outer, w - 2 * outer - inner, inner, pal.color(QPalette::Shadow));
-  painter.fillRect(outer, outer, inner, h - 2 * outer - inner, pal.color(QPalette::Shadow));
+  painter.fillRect(outer, outer, w - 2 * outer, h - 2 * outer,
+                   focused ? highlight : pal.color(QPalette::Midlight));
+  const QColor shadow = focused ? highlight : pal.color(QPalette::Shadow);
+  painter.fillRect(outer, outer, w - 2 * outer - inner, inner, shadow);
+  painter.fillRect(outer, outer, inner, h - 2 * outer - inner, shadow);
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
@@ -270,6 +298,19 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     }
   }
   lastPaintedArea_ = area;
+  if (hasFocus() && border_ == Border::FlatLine) {
+    // Inside a one-line border there is only the back colour (a swatch): the focus mark, a
+    // highlight ring two lines wide, goes there, over the copied image.
+    const QColor highlight = palette().color(QPalette::Highlight);
+    const int t = borderPixels();
+    for (int k = 0; k < 2 * t; ++k) {
+      const QRect ring = inner.adjusted(k, k, -k, -k);
+      painter.fillRect(ring.left(), ring.top(), ring.width(), 1, highlight);
+      painter.fillRect(ring.left(), ring.bottom(), ring.width(), 1, highlight);
+      painter.fillRect(ring.left(), ring.top(), 1, ring.height(), highlight);
+      painter.fillRect(ring.right(), ring.top(), 1, ring.height(), highlight);
+    }
+  }
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

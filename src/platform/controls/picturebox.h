@@ -43,6 +43,13 @@ class PictureBox : public QWidget, public DrawingSurface {
   // Pointer position in user units, for a position in widget coordinates.
   QPointF toUser(QPointF widgetPos) const;
 
+  // A pressable box (a colour swatch) acts as a button: Space or Enter, while it has the focus,
+  // does what a click does, and assistive technology is told it is a button.
+  void setPressable(bool pressable) { pressable_ = pressable; }
+  bool isPressable() const { return pressable_; }
+  // Does what a click does.
+  void click() { emit clicked(); }
+
   // The area the last paint covered, in device pixels; tells tests how much a redraw repaints.
   qint64 lastPaintedArea() const { return lastPaintedArea_; }
 
@@ -57,6 +64,9 @@ class PictureBox : public QWidget, public DrawingSurface {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -76,6 +86,7 @@ class PictureBox : public QWidget, public DrawingSurface {
   void paintBorder(QPainter& painter, QSize deviceSize) const;
 
   Border border_;
+  bool pressable_ = false;
   Canvas canvas_;
   QTimer repaintTimer_;
   QElapsedTimer sincePresent_;  // since the last repaint request

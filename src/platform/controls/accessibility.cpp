@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "accessibility.h"
+
+#include "picturebox.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+
+namespace platform {
+
+namespace {
+
+class PictureBoxAccessible : public QAccessibleWidget {
+ public:
+  explicit PictureBoxAccessible(PictureBox* box)
+      : QAccessibleWidget(box, box->isPressable() ? QAccessible::Button : QAccessible::Canvas) {}
+
+  QStringList actionNames() const override {
+    QStringList names = QAccessibleWidget::actionNames();
+    if (box()->isPressable()) names.prepend(pressAction());
+    return names;
+  }
+
+  void doAction(const QString& actionName) override {
+    if (actionName == pressAction() && box()->isPressable()) {
+      box()->click();
+    } else {
+      QAccessibleWidget::doAction(actionName);
+    }
+  }
+
+ private:
+  PictureBox* box() const { return static_cast<PictureBox*>(widget()); }
+};
+
+QAccessibleInterface* pictureBoxFactory(const QString& /*className*/, QObject* object) {
+  if (auto* box = qobject_cast<PictureBox*>(object)) return new PictureBoxAccessible(box);
+  return nullptr;
+}
+
+}  // namespace
+
+void installAccessibleRoles() {
+  static const bool installed = [] {
+    QAccessible::installFactory(pictureBoxFactory);
+    return true;
+  }();
+  (void)installed;
+}
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What assistive technology (a screen reader, through AT-SPI) is told about the controls.
+#pragma once
+
+namespace platform {
+
+// Installs the accessible interfaces of the picture boxes: a drawing surface or pad is a canvas,
+// a pressable box (a colour swatch) a button with a press action. Call once, before the first
+// window is shown; installing again does nothing.
+void installAccessibleRoles();
+
+}  // namespace platform

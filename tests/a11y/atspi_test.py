@@ -1,0 +1,200 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The program as a screen reader sees it, through the AT-SPI accessibility bus: the role and
+name of every control, the values of the scroll bars, the texts of the boxes (also after a
+change), and the order in which Tab moves the focus."""
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import pyatspi
+
+PROGRAM = sys.argv[1]
+
+# Every control in tab order: (role, name), and whether Tab reaches it.
+CONTROLS = [
+    ("canvas", "Zeichenfläche", True),
+    ("push button", "zeigen", True),
+    ("text", "Anzahl Punkte", True),
+    ("scroll bar", "Anzahl Punkte", True),
+    ("label", "Anzahl Punkte", False),
+    ("text", "Größe Punkte", True),
+    ("scroll bar", "Größe Punkte", True),
+    ("label", "Größe Punkte", False),
+    ("text", "Radiuszunahme", True),
+    ("scroll bar", "Radiuszunahme", True),
+    ("label", "Radiuszunahme", False),
+    ("text", "Winkel", True),
+    ("scroll bar", "Winkel", True),
+    ("label", "Winkel", False),
+    ("push button", "löschen", True),
+    ("text", "Sonnenblume", True),
+    ("label", "Sonnenblume", False),
+    ("canvas", "Zielfeld", True),
+    ("scroll bar", "Geschwindigkeit", True),
+    ("text", "Geschwindigkeit", True),
+    ("label", "Geschwindigkeit", False),
+    ("push button", "lauf", True),
+    ("push button", "stop", True),
+    ("push button", "beenden", True),
+    ("text", "Statusanzeige", True),
+    ("push button", "Hintergrundfarbe weiß", True),
+    ("push button", "Hintergrundfarbe marineblau", True),
+    ("push button", "Hintergrundfarbe schwarz", True),
+    ("push button", "Hintergrundfarbe magenta", True),
+    ("push button", "Hintergrundfarbe rot", True),
+    ("push button", "Hintergrundfarbe hellgrau", True),
+    ("push button", "Hintergrundfarbe hellgelb", True),
+]
+# (minimum, maximum, value) of the scroll bars, and the initial texts of the boxes.
+BARS = {
+    "Anzahl Punkte": (1, 2000, 200),
+    "Größe Punkte": (1, 50, 12),
+    "Radiuszunahme": (1, 180, 1),
+    "Geschwindigkeit": (1, 400, 1),
+    "Winkel": (0, 18000, 13750),
+}
+TEXTS = {
+    "Anzahl Punkte": "200",
+    "Größe Punkte": "2",
+    "Radiuszunahme": "20",
+    "Geschwindigkeit": "0",
+    "Winkel": "13750",
+    "Sonnenblume": "13750",
+    "Statusanzeige": "Text1",
+}
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+        print("FAIL:", message)
+
+
+def start_display():
+    for number in range(81, 120):
+        if os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+            continue
+        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24",
+                                   "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                os.environ["DISPLAY"] = f":{number}"
+                return server
+            time.sleep(0.05)
+        server.kill()
+    sys.exit("no X display could be started")
+
+
+def find_application(name, timeout=15):
+    end = time.time() + timeout
+    while time.time() < end:
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == name and app.childCount > 0:
+                return app
+        time.sleep(0.2)
+    return None
+
+
+def descendants(node):
+    for child in node:
+        if child is None:
+            continue
+        yield child
+        yield from descendants(child)
+
+
+def focused(app):
+    for node in descendants(app):
+        if node.getState().contains(pyatspi.STATE_FOCUSED):
+            return node
+    return None
+
+
+def text_of(node):
+    text = node.queryText()
+    return text.getText(0, text.characterCount)
+
+
+def wait_for(condition, timeout=5):
+    end = time.time() + timeout
+    while time.time() < end:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return condition()
+
+
+def main():
+    display = start_display()
+    # Its own process group, so that the bus daemon it starts ends with it.
+    bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                           start_new_session=True, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+    time.sleep(0.5)
+    environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+    program = subprocess.Popen([PROGRAM], env=environment, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        app = find_application("Quirlbild")
+        if app is None:
+            sys.exit("the program did not appear on the accessibility bus")
+        # No window manager runs here: give the window the keyboard focus as one would.
+        window_id = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                    "^Quirlbild$"], capture_output=True, text=True,
+                                   timeout=15).stdout.split()[0]
+        subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True, timeout=15)
+        window = app[0]
+        check(window.getRoleName() == "frame" and window.name == "Quirlbild",
+              f"window: {window.getRoleName()} {window.name!r}")
+        nodes = [node for node in descendants(window)]
+        seen = [(node.getRoleName(), node.name) for node in nodes]
+        print("tree:")
+        for node in descendants(app):
+            print("  ", node.getRoleName(), "|", node.name)
+        for role, name, _ in CONTROLS:
+            check((role, name) in seen, f"no {role} named {name!r}")
+        check(len(nodes) == len(CONTROLS), f"{len(nodes)} accessible controls, not {len(CONTROLS)}")
+
+        by_name = {}
+        for node in nodes:
+            by_name.setdefault((node.getRoleName(), node.name), node)
+        for name, (low, high, value) in BARS.items():
+            bar = by_name[("scroll bar", name)].queryValue()
+            check((bar.minimumValue, bar.maximumValue, bar.currentValue) == (low, high, value),
+                  f"bar {name}: {bar.minimumValue} {bar.maximumValue} {bar.currentValue}")
+        for name, text in TEXTS.items():
+            check(text_of(by_name[("text", name)]) == text, f"text {name}: {text_of(by_name[('text', name)])!r}")
+
+        # A change through the bar's value reaches its box as the program writes it.
+        by_name[("scroll bar", "Anzahl Punkte")].queryValue().currentValue = 201
+        check(wait_for(lambda: text_of(by_name[("text", "Anzahl Punkte")]) == " 201"),
+              f"after the bar moved, row 0 reads {text_of(by_name[('text', 'Anzahl Punkte')])!r}")
+        check(by_name[("scroll bar", "Anzahl Punkte")].queryValue().currentValue == 201,
+              "bar 0 did not take 201")
+
+        # Focus: on the drawing surface at the start, then Tab through every focusable control
+        # in tab order and round to the start again.
+        expected = [(role, name) for role, name, tab in CONTROLS if tab]
+        check(wait_for(lambda: focused(app) is not None), "nothing has the focus")
+        order = []
+        for _ in range(len(expected) + 1):
+            node = focused(app)
+            order.append((node.getRoleName(), node.name) if node else None)
+            subprocess.run(["xdotool", "key", "Tab"], check=True)
+            time.sleep(0.15)
+        print("focus order:", [name for _, name in (o or ("", "none") for o in order)])
+        check(order == expected + [expected[0]], f"focus order {order}")
+    finally:
+        program.kill()
+        os.killpg(bus.pid, signal.SIGTERM)
+        display.kill()
+    count = 1
+    print(f"{count - (1 if failures else 0)} passed, {1 if failures else 0} failed")
+    sys.exit(1 if failures else 0)
+
+
+main()
