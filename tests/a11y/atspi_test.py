@@ -180,13 +180,18 @@ def main():
         # in tab order and round to the start again.
         expected = [(role, name) for role, name, tab in CONTROLS if tab]
         check(wait_for(lambda: focused(app) is not None), "nothing has the focus")
-        order = []
-        for _ in range(len(expected) + 1):
+        def focused_control():
             node = focused(app)
-            order.append((node.getRoleName(), node.name) if node else None)
-            subprocess.run(["xdotool", "key", "Tab"], check=True)
-            time.sleep(0.15)
-        print("focus order:", [name for _, name in (o or ("", "none") for o in order)])
+            return (node.getRoleName(), node.name) if node else None
+
+        order = [focused_control()]
+        for _ in range(len(expected)):
+            before = order[-1]
+            subprocess.run(["xdotool", "key", "Tab"], check=True, timeout=15)
+            # The focus moves when the program has handled the key; a loaded machine is slow.
+            wait_for(lambda: focused_control() not in (None, before), timeout=10)
+            order.append(focused_control())
+        print("focus order:", ", ".join(f"{o[0]} {o[1]}" if o else "none" for o in order))
         check(order == expected + [expected[0]], f"focus order {order}")
     finally:
         program.kill()
