@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -69,6 +70,21 @@ int run(const QString& program, const QStringList& arguments, QString* output = 
 
 void xdotool(const QStringList& arguments) {
   EXPECT_EQ(run(QStringLiteral("xdotool"), arguments), 0) << arguments.join(' ').toStdString();
+}
+
+// A drag with the left button held: pressed at the first point, moved through the others with a
+// pause between moves, let go at the last.
+void dragThrough(const std::vector<QPoint>& points) {
+  QStringList command{"mousemove", QString::number(points.front().x()),
+                      QString::number(points.front().y()), "mousedown", "1"};
+  for (std::size_t k = 1; k < points.size(); ++k) {
+    command << "sleep"
+            << "0.1"
+            << "mousemove" << QString::number(points[k].x()) << QString::number(points[k].y());
+  }
+  command << "mouseup"
+          << "1";
+  xdotool(command);
 }
 
 void click(QPoint p) {
@@ -256,17 +272,9 @@ TEST_F(RealWindow, AUserWorksThroughEveryControlAndQuits) {
   EXPECT_TRUE(program.shows(expectedSurface(p, kBlack), &share)) << "black swatch: " << share;
 
   // Sketch: a drag across the lower left of the surface leaves white-rimmed dots.
-  QStringList sketch{"mousemove", QString::number(surfacePoint(-80, 60).x()),
-                     QString::number(surfacePoint(-80, 60).y()), "mousedown", "1"};
-  for (int k = 1; k <= 4; ++k) {
-    const QPoint dot = surfacePoint(-80 + 10 * k, 60);
-    sketch << "sleep"
-           << "0.1"
-           << "mousemove" << QString::number(dot.x()) << QString::number(dot.y());
-  }
-  sketch << "mouseup"
-         << "1";
-  xdotool(sketch);
+  std::vector<QPoint> sketch;
+  for (int k = 0; k <= 4; ++k) sketch.push_back(surfacePoint(-80 + 10 * k, 60));
+  dragThrough(sketch);
   const QImage sketched = program.settled();
   for (int k = 1; k <= 4; ++k) {
     const QPoint dot = surfacePoint(-80 + 10 * k, 60) - surfaceRect().topLeft();
@@ -388,17 +396,9 @@ TEST_P(RealWindowAtScale, FrameIsWholeAndRedrawLeavesNoSketchBehind) {
   const QPoint swatches = surfaceRect().topLeft();
   const auto clickLogical = [&](QPoint p) { click(device(p)); };
   clickLogical(swatches + QPoint(2 * 25 + 13, 13));
-  QStringList sketch{"mousemove", QString::number(device(surfacePoint(-60, 70)).x()),
-                     QString::number(device(surfacePoint(-60, 70)).y()), "mousedown", "1"};
-  for (int k = 1; k <= 3; ++k) {
-    const QPoint dot = device(surfacePoint(-60 + 15 * k, 70));
-    sketch << "sleep"
-           << "0.1"
-           << "mousemove" << QString::number(dot.x()) << QString::number(dot.y());
-  }
-  sketch << "mouseup"
-         << "1";
-  xdotool(sketch);
+  std::vector<QPoint> sketch;
+  for (int k = 0; k <= 3; ++k) sketch.push_back(device(surfacePoint(-60 + 15 * k, 70)));
+  dragThrough(sketch);
   QTest::qWait(400);
   const auto whiteNear = [&](const QImage& image, int k) {
     const QPoint dot = device(surfacePoint(-60 + 15 * k, 70)) - deviceOuter.topLeft();

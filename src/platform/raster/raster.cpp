@@ -169,7 +169,7 @@ CircleRasterizer::Placement CircleRasterizer::place(double cx, double cy, double
                                                     const CircleStyle& style) {
   if (!(r > 0.0 && r <= kMaxRadius) || !std::isfinite(cx) || !std::isfinite(cy) ||
       std::abs(cx) > 1e9 || std::abs(cy) > 1e9) {
-    return {nullptr, 0, 0};
+    return {nullptr, {}};
   }
   SpriteSet& set = setFor(r, style);
   const int steps = set.steps;
@@ -182,51 +182,40 @@ CircleRasterizer::Placement CircleRasterizer::place(double cx, double cy, double
   const int sy = static_cast<int>(qy) - py * steps;
   Sprite& sprite = set.sprites[sy * steps + sx];
   if (!sprite.rendered) render(sprite, set, sx, sy);
-  return {&sprite, px, py};
+  return {&sprite, QRect(px + sprite.left, py + sprite.top, sprite.width, sprite.height)};
 }
 
 QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
                              const CircleStyle& style) {
   const Placement placement = place(cx, cy, r, style);
   if (!placement.sprite) return rasterCircle(image, cx, cy, r, style);
-  const Sprite& sprite = *placement.sprite;
-  const int left = placement.px + sprite.left;
-  const int top = placement.py + sprite.top;
-  const int x0 = std::max(left, 0);
-  const int y0 = std::max(top, 0);
-  const int x1 = std::min(left + sprite.width, image.width()) - 1;
-  const int y1 = std::min(top + sprite.height, image.height()) - 1;
-  if (x0 > x1 || y0 > y1) return {};
+  const QRect visible = placement.area & image.rect();
+  if (visible.isEmpty()) return {};
 
   uchar* const bits = image.bits();
   const qsizetype stride = image.bytesPerLine();
-  for (int y = y0; y <= y1; ++y) {
-    const QRgb* src =
-        sprite.pixels.data() + static_cast<std::size_t>(y - top) * sprite.width + (x0 - left);
+  for (int y = visible.top(); y <= visible.bottom(); ++y) {
+    const QRgb* src = placement.row(y) + (visible.left() - placement.area.left());
     auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
-    for (int x = x0; x <= x1; ++x, ++src) {
+    for (int x = visible.left(); x <= visible.right(); ++x, ++src) {
       if (*src) row[x] = blendOver(row[x], *src);
     }
   }
-  return QRect(QPoint(x0, y0), QPoint(x1, y1));
+  return visible;
 }
 
 bool CircleRasterizer::occlude(std::vector<std::uint8_t>& mask, QSize size, double cx, double cy,
                                double r, const CircleStyle& style) {
   const Placement placement = place(cx, cy, r, style);
   if (!placement.sprite) return false;
-  const Sprite& sprite = *placement.sprite;
-  const int left = placement.px + sprite.left;
-  const int top = placement.py + sprite.top;
-  const int x0 = std::max(left, 0);
-  const int y0 = std::max(top, 0);
-  const int x1 = std::min(left + sprite.width, size.width()) - 1;
-  const int y1 = std::min(top + sprite.height, size.height()) - 1;
-  if (x0 > x1 || y0 > y1) return true;  // nothing of it on the image
+  const QRect visible = placement.area & QRect(QPoint(0, 0), size);
+  if (visible.isEmpty()) return true;  // nothing of it on the image
+  const int x0 = visible.left();
+  const int x1 = visible.right();
+  const int y0 = visible.top();
+  const int y1 = visible.bottom();
 
-  const auto spriteRow = [&](int y) {
-    return sprite.pixels.data() + static_cast<std::size_t>(y - top) * sprite.width + (x0 - left);
-  };
+  const auto spriteRow = [&](int y) { return placement.row(y) + (x0 - placement.area.left()); };
   const auto maskRow = [&](int y) {
     return mask.data() + static_cast<std::size_t>(y) * size.width();
   };

@@ -90,12 +90,15 @@ class CircleRasterizer {
 
   static void render(Sprite& sprite, const SpriteSet& set, int sx, int sy);
 
-  // The sprite for a circle, rendered when first used, and the pixel of its centre; nullptr for
-  // circles that are drawn pixel by pixel.
+  // The sprite for a circle, rendered when first used, and where its pixels land on the image;
+  // no sprite for circles that are drawn pixel by pixel.
   struct Placement {
     const Sprite* sprite;
-    int px;
-    int py;
+    QRect area;
+    // The sprite's pixels of image row y.
+    const QRgb* row(int y) const {
+      return sprite->pixels.data() + static_cast<std::size_t>(y - area.top()) * sprite->width;
+    }
   };
   Placement place(double cx, double cy, double r, const CircleStyle& style);
 
