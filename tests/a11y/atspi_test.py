@@ -75,23 +75,20 @@ def check(condition, message):
 
 
 def start_display():
-    for number in range(81, 120):
-        if os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
-            continue
-        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24",
-                                   "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                os.environ["DISPLAY"] = f":{number}"
-                return server
-            time.sleep(0.05)
-        server.kill()
-    sys.exit("no X display could be started")
+    # Xvfb picks a free display and writes its number once it accepts connections.
+    server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"], stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True)
+    number = server.stdout.readline().strip()
+    if not number:
+        sys.exit("no X display could be started")
+    os.environ["DISPLAY"] = f":{number}"
+    return server
 
 
-def find_application(name, timeout=15):
+def find_application(name, timeout=30, stop_early=None):
     end = time.time() + timeout
-    while time.time() < end:
+    while time.time() < end and (stop_early is None or stop_early.poll() is None):
         for app in pyatspi.Registry.getDesktop(0):
             if app is not None and app.name == name and app.childCount > 0:
                 return app
@@ -136,12 +133,21 @@ def main():
                            stderr=subprocess.DEVNULL)
     time.sleep(0.5)
     environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
-    program = subprocess.Popen([PROGRAM], env=environment, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
+    # Now and then the first connection to a fresh Xvfb is refused; a program that could not
+    # open its window is started again, up to three times.
+    for attempt in range(3):
+        program = subprocess.Popen([PROGRAM], env=environment, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.PIPE, text=True)
+        app = find_application("Quirlbild", stop_early=program)
+        if app is not None:
+            break
+        program.kill()
+        errors = program.communicate()[1]
+        print(f"attempt {attempt + 1}: the program did not appear on the accessibility bus:\n"
+              + errors[-2000:])
     try:
-        app = find_application("Quirlbild")
         if app is None:
-            sys.exit("the program did not appear on the accessibility bus")
+            sys.exit("the program never appeared on the accessibility bus")
         # No window manager runs here: give the window the keyboard focus as one would.
         window_id = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
                                     "^Quirlbild$"], capture_output=True, text=True,
@@ -196,7 +202,8 @@ def main():
     finally:
         program.kill()
         os.killpg(bus.pid, signal.SIGTERM)
-        display.kill()
+        display.terminate()  # a killed server would leave its lock behind
+        display.wait()
     count = 1
     print(f"{count - (1 if failures else 0)} passed, {1 if failures else 0} failed")
     sys.exit(1 if failures else 0)
