@@ -60,6 +60,8 @@ constexpr long long kRepeatsThatCanShow = 256;
 
 // Below this many circles the reverse pass costs more than the circles it saves.
 constexpr long long kOcclusionThreshold = 20000;
+// Circles tested for being hidden before the test is judged worth going on with.
+constexpr long long kOcclusionProbe = 65536;
 
 // The indices i = from, from + 1, ... up to `end` whose distance i * absStep / 100 stays within
 // `reach`, as a loop that stops at the first point past it would visit them.
@@ -139,19 +141,29 @@ void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surfa
   };
 
   // Last circle first: a circle whose every pixel later circles cover opaquely is left out.
-  // One bit a circle; the positions are computed again when drawing.
+  // One bit a circle, set while it is to be drawn; the positions are computed again when
+  // drawing. In a spiral most circles keep some antialiased rim pixel uncovered, so the test is
+  // kept up only while it pays: after each probe of circles, at least an eighth must have been
+  // hidden, or every circle not yet tested is drawn.
   std::vector<std::uint64_t> shown[3];
   const bool occlude =
       surface.canOcclude() && surface.fillsSolid() && radiusStep != 0 && work > kOcclusionThreshold;
   if (occlude) {
     surface.beginOcclusion();
+    long long tested = 0;
+    long long hidden = 0;
+    bool testing = true;
     for (int band = 2; band >= firstBand; --band) {
       const BandSpan& span = spans[band];
-      shown[band].assign(static_cast<std::size_t>((span.count + 63) / 64), 0);
+      shown[band].assign(static_cast<std::size_t>((span.count + 63) / 64), ~std::uint64_t{0});
       surface.setFillColor(kBandColors[band]);
-      for (long long k = span.count - 1; k >= 0; --k) {
+      for (long long k = span.count - 1; k >= 0 && testing; --k) {
         const auto [x, y] = centreOf(span, k);
-        if (!surface.occlude(x, y, radius)) shown[band][k / 64] |= std::uint64_t{1} << (k % 64);
+        if (surface.occlude(x, y, radius)) {
+          shown[band][k / 64] &= ~(std::uint64_t{1} << (k % 64));
+          ++hidden;
+        }
+        if (++tested % kOcclusionProbe == 0 && hidden * 8 < tested) testing = false;
       }
     }
   }

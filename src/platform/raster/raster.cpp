@@ -42,6 +42,13 @@ QRgb pixelAt(double dx, double dy, double r, const CircleStyle& style) {
   return coverColour(style, fillCover * (1.0 - ringCover), ringCover);
 }
 
+// The part of `area` inside an image of `size`; empty when none is.
+inline QRect clipped(const QRect& area, QSize size) {
+  return QRect(
+      QPoint(std::max(area.left(), 0), std::max(area.top(), 0)),
+      QPoint(std::min(area.right(), size.width() - 1), std::min(area.bottom(), size.height() - 1)));
+}
+
 }  // namespace
 
 QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style) {
@@ -173,13 +180,16 @@ CircleRasterizer::Placement CircleRasterizer::place(double cx, double cy, double
   }
   SpriteSet& set = setFor(r, style);
   const int steps = set.steps;
-  // The centre's pixel and its position inside that pixel.
-  const double qx = std::nearbyint(cx * steps);
-  const double qy = std::nearbyint(cy * steps);
-  const int px = static_cast<int>(std::floor(qx / steps));
-  const int py = static_cast<int>(std::floor(qy / steps));
-  const int sx = static_cast<int>(qx) - px * steps;
-  const int sy = static_cast<int>(qy) - py * steps;
+  // The centre to the nearest 1/steps pixel (halves to even, as nearbyint), split into its
+  // pixel and its position inside that pixel; steps is a power of two, so a shift and a mask
+  // do the floor division. Integer arithmetic: this runs for every circle of a redraw.
+  const int shift = steps == 8 ? 3 : 2;
+  const long long qx = std::llrint(cx * steps);
+  const long long qy = std::llrint(cy * steps);
+  const int px = static_cast<int>(qx >> shift);
+  const int py = static_cast<int>(qy >> shift);
+  const int sx = static_cast<int>(qx & (steps - 1));
+  const int sy = static_cast<int>(qy & (steps - 1));
   Sprite& sprite = set.sprites[sy * steps + sx];
   if (!sprite.rendered) render(sprite, set, sx, sy);
   return {&sprite, QRect(px + sprite.left, py + sprite.top, sprite.width, sprite.height)};
@@ -189,7 +199,7 @@ QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
                              const CircleStyle& style) {
   const Placement placement = place(cx, cy, r, style);
   if (!placement.sprite) return rasterCircle(image, cx, cy, r, style);
-  const QRect visible = placement.area & image.rect();
+  const QRect visible = clipped(placement.area, image.size());
   if (visible.isEmpty()) return {};
 
   uchar* const bits = image.bits();
@@ -208,7 +218,7 @@ bool CircleRasterizer::occlude(std::vector<std::uint8_t>& mask, QSize size, doub
                                double r, const CircleStyle& style) {
   const Placement placement = place(cx, cy, r, style);
   if (!placement.sprite) return false;
-  const QRect visible = placement.area & QRect(QPoint(0, 0), size);
+  const QRect visible = clipped(placement.area, size);
   if (visible.isEmpty()) return true;  // nothing of it on the image
   const int x0 = visible.left();
   const int x1 = visible.right();

@@ -65,7 +65,7 @@ class CircleRasterizer {
                const CircleStyle& style);
 
  private:
-  static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis
+  static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis, a power of two
   static constexpr double kFineRadius = 16;   // larger circles use half as many positions
   static constexpr double kMaxRadius = 64;    // larger circles are computed pixel by pixel
   static constexpr std::size_t kMaxSets = 8;  // sprite sets kept, oldest dropped first
