@@ -168,7 +168,8 @@ QPointF PictureBox::toUser(QPointF widgetPos) const {
 }
 
 void PictureBox::scheduleRepaint() {
-  if (repaintTimer_.isActive() || !canvas_.hasChanges()) return;
+  if (repaintScheduled_ || !canvas_.hasChanges()) return;
+  repaintScheduled_ = true;
   // The screen shows at most one picture a refresh: drawings made faster than that (the
   // animation above speed 100 makes over a thousand a second) are each complete in the canvas,
   // and the screen shows the latest of them at the next refresh. Presenting every one would
@@ -184,6 +185,7 @@ int PictureBox::frameInterval() const {
 }
 
 void PictureBox::repaintChanges() {
+  repaintScheduled_ = false;
   sincePresent_.start();
   // A hidden box composes at its first paint.
   if (!isVisible()) return;

@@ -89,6 +89,7 @@ class PictureBox : public QWidget, public DrawingSurface {
   bool pressable_ = false;
   Canvas canvas_;
   QTimer repaintTimer_;
+  bool repaintScheduled_ = false;
   QElapsedTimer sincePresent_;  // since the last repaint request
   qint64 lastPaintedArea_ = 0;
 };

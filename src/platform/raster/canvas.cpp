@@ -154,7 +154,8 @@ long long Canvas::Circle(float x, float y, float radius, OleColor outline) {
   return drawCircle(x, y, radius, opaque(outline));
 }
 
-Canvas::DeviceCircle Canvas::toDevice(float x, float y, float radius, QRgb outline) const {
+[[gnu::always_inline]] inline Canvas::DeviceCircle Canvas::toDevice(float x, float y, float radius,
+                                                                    QRgb outline) const {
   // Device pixels per user unit; the radius is measured in the horizontal unit.
   const double perUnitX = layer_.width() / scaleWidth();
   const double perUnitY = layer_.height() / scaleHeight();

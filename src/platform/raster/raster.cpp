@@ -172,8 +172,9 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
   }
 }
 
-CircleRasterizer::Placement CircleRasterizer::place(double cx, double cy, double r,
-                                                    const CircleStyle& style) {
+// Inlined into both callers: it runs for every circle of a redraw.
+[[gnu::always_inline]] inline CircleRasterizer::Placement CircleRasterizer::place(
+    double cx, double cy, double r, const CircleStyle& style) {
   if (!(r > 0.0 && r <= kMaxRadius) || !std::isfinite(cx) || !std::isfinite(cy) ||
       std::abs(cx) > 1e9 || std::abs(cy) > 1e9) {
     return {nullptr, {}};
