@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr double kMeasureSeconds = 1.5;
+constexpr double kMeasureSeconds = 1.0;
 constexpr int kAngleCycle = 17997;  // the angle bar's values 0 to 17996
 
 double gScale = 1;

@@ -10,6 +10,7 @@
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -87,6 +88,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   createControls();
   connectHandlers();
   resize(kFormInnerWidth / kTwipsPerPixel, kFormInnerHeight / kTwipsPerPixel);
+  repaintPacer_.setSingleShot(true);
+  repaintPacer_.setTimerType(Qt::PreciseTimer);
+  connect(&repaintPacer_, &QTimer::timeout, this, [this] {
+    QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+  });
   platform::runEvent([this] { Form_Load(); });
   // The first control in tab order has the focus when the window opens.
   control(kControls.front().id)->setFocus();
@@ -280,6 +286,24 @@ void Form1::Command4_Click() {
 void Form1::Command5_Click() {
   ending_ = true;
   platform::End();
+}
+
+// The window's repaints follow the screen's refresh: a repaint asked for sooner waits for the
+// next refresh, when everything changed by then is painted at once. The animation above speed
+// 100 changes the angle box, its bar and the picture over a thousand times a second; painting
+// every one of those would cost more than drawing them, and no display can show them.
+bool Form1::event(QEvent* event) {
+  if (event->type() == QEvent::UpdateRequest) {
+    const qint64 interval = platform::refreshInterval(this);
+    if (sinceRepaint_.isValid() && sinceRepaint_.elapsed() < interval) {
+      if (!repaintPacer_.isActive()) {
+        repaintPacer_.start(static_cast<int>(interval - sinceRepaint_.elapsed()));
+      }
+      return true;
+    }
+    sinceRepaint_.start();
+  }
+  return QWidget::event(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

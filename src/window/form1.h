@@ -7,6 +7,8 @@
 #include "parameters.h"
 #include "picturebox.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -75,6 +77,7 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   void createControls();
@@ -91,6 +94,9 @@ class Form1 : public QWidget {
 
   std::array<QWidget*, kControlCount> controls_{};  // owned by the window, by table row
   bool ending_ = false;
+  // The window's repaints, at most one a screen refresh.
+  QElapsedTimer sinceRepaint_;
+  QTimer repaintPacer_;
   int redraws_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "support/turn_script.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -387,6 +388,45 @@ TEST_F(Repaint, AnAngleStepOfASmallPatternRepaintsAFractionOfTheSurface) {
   QTest::qWait(50);
   EXPECT_GT(form.Picture1->lastPaintedArea(), 0);
   EXPECT_LT(form.Picture1->lastPaintedArea(), kWhole / 10) << form.Picture1->lastPaintedArea();
+}
+
+}  // namespace
+
+namespace {
+
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// Steps faster than the screen refreshes are each drawn in full, and the window paints at most
+// once a refresh. (That the last step is the one left on the screen, the real-window tests see.)
+TEST_F(Repaint, StepsFasterThanTheScreenRefreshesArePaintedOnceARefresh) {
+  PaintCounter box(form.txtParameter[4]);
+  PaintCounter surface(form.Picture1);
+  const int redraws = form.redrawCount();
+  QElapsedTimer timer;
+  timer.start();
+  int steps = 0;
+  for (; timer.elapsed() < 100; ++steps) {
+    form.hscParameter[4]->assignValue(13751 + steps % 100);
+    platform::DoEvents();
+  }
+  QTest::qWait(100);
+  EXPECT_EQ(form.redrawCount(), redraws + steps) << "every step is drawn";
+  const int refreshes = 200 / platform::refreshInterval(&form) + 2;
+  EXPECT_LE(box.paints, refreshes) << steps << " steps";
+  EXPECT_LE(surface.paints, refreshes);
+  EXPECT_GT(surface.paints, 0);
+  EXPECT_GT(box.paints, 0);
 }
 
 }  // namespace

@@ -175,11 +175,11 @@ void PictureBox::scheduleRepaint() {
   // and the screen shows the latest of them at the next refresh. Presenting every one would
   // copy pictures no display can show.
   const qint64 sincePresent = sincePresent_.isValid() ? sincePresent_.elapsed() : kNever;
-  repaintTimer_.start(static_cast<int>(std::max<qint64>(0, frameInterval() - sincePresent)));
+  repaintTimer_.start(static_cast<int>(std::max<qint64>(0, refreshInterval(this) - sincePresent)));
 }
 
-int PictureBox::frameInterval() const {
-  const QScreen* const shown = screen();
+int refreshInterval(const QWidget* widget) {
+  const QScreen* const shown = widget->screen();
   const double rate = shown && shown->refreshRate() >= 30 ? shown->refreshRate() : 60.0;
   return static_cast<int>(std::floor(1000.0 / rate));
 }

@@ -14,6 +14,10 @@
 
 namespace platform {
 
+// Milliseconds from one refresh of the screen that shows `widget` to the next (60 Hz where the
+// screen does not say).
+int refreshInterval(const QWidget* widget);
+
 class PictureBox : public QWidget, public DrawingSurface {
   Q_OBJECT
  public:
@@ -80,7 +84,6 @@ class PictureBox : public QWidget, public DrawingSurface {
   // refresh of the screen.
   void scheduleRepaint();
   void repaintChanges();
-  int frameInterval() const;  // milliseconds
   // The logical region covering `rects` in canvas device pixels.
   QRegion widgetRegion(const std::vector<QRect>& rects) const;
   void paintBorder(QPainter& painter, QSize deviceSize) const;
