@@ -84,14 +84,16 @@ struct SpriteCase {
   double penWidth;
 };
 
-class SpritesAgainstExactCircles : public testing::TestWithParam<SpriteCase> {};
-
-TEST_P(SpritesAgainstExactCircles, DifferAtMostByTheGridOffset) {
+class SpritesAgainstExactCircles : public testing::TestWithParam<SpriteCase> {
+ protected:
   const SpriteCase c = GetParam();
   const CircleStyle style{0xFF102030, 0xFFFFFF00, c.filled, c.penWidth};
-  const int steps = c.radius <= 16 ? 8 : 4;
-  CircleRasterizer rasterizer;
+  const int steps = c.radius <= 16 ? 8 : 4;  // sprite positions per pixel
   const int size = static_cast<int>(2 * c.radius + 12);
+  CircleRasterizer rasterizer;
+};
+
+TEST_P(SpritesAgainstExactCircles, DifferAtMostByTheGridOffset) {
   for (int sy = 0; sy < steps; ++sy) {
     for (int sx = 0; sx < steps; ++sx) {
       // Exactly on the sprite grid: the sprite is the exact circle.
@@ -108,11 +110,6 @@ TEST_P(SpritesAgainstExactCircles, DifferAtMostByTheGridOffset) {
 }
 
 TEST_P(SpritesAgainstExactCircles, OffGridCentresDrawTheCircleAtTheNearestGridPosition) {
-  const SpriteCase c = GetParam();
-  const CircleStyle style{0xFF102030, 0xFFFFFF00, c.filled, c.penWidth};
-  const int steps = c.radius <= 16 ? 8 : 4;
-  CircleRasterizer rasterizer;
-  const int size = static_cast<int>(2 * c.radius + 12);
   std::srand(7);
   for (int trial = 0; trial < 40; ++trial) {
     const double cx = size / 2.0 + std::rand() / double{RAND_MAX} * 2 - 1;
