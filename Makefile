@@ -24,7 +24,8 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Every test again, built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+# Every test again, built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer; then
+# the renderer's and rasteriser's tests with ThreadSanitizer, for the strips drawn in parallel.
 test-sanitize: deps
 	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRLBILD_SANITIZE=ON -DQUIRLBILD_WERROR=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
@@ -33,13 +34,17 @@ test-sanitize: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+	cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRLBILD_TSAN=ON -DQUIRLBILD_WERROR=ON
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target pattern_test raster_test
+	TSAN_OPTIONS=halt_on_error=1 QT_QPA_PLATFORM=offscreen $(BUILD)-tsan/tests/pattern_test
+	TSAN_OPTIONS=halt_on_error=1 QT_QPA_PLATFORM=offscreen $(BUILD)-tsan/tests/raster_test
 
 # The libFuzzer targets, built with clang, each run for FUZZ_SECONDS from the committed seeds.
 FUZZ_SECONDS ?= 20
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRLBILD_FUZZ=ON -DQUIRLBILD_WERROR=ON
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
-	for target in val pattern raster; do \
+	for target in val differential raster; do \
 	  mkdir -p $(BUILD)-fuzz/corpus/$$target && \
 	  $(BUILD)-fuzz/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	    -print_final_stats=1 $(BUILD)-fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \

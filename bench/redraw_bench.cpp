@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Redraw cost: the program's renderer into the real picture box against the straightforward
-// QPainter drawing of the same circles, and one whole animation turn.
+// Redraw cost: the program's renderer into the drawing surface's canvas, on one thread and on all
+// cores, against drawing every circle in order (the tests' reference) and the straightforward
+// QPainter drawing of the same circles; and one whole animation turn.
+#include "canvas.h"
 #include "form1.h"
-#include "picturebox.h"
 #include "renderer.h"
+#include "support/every_circle.h"
 #include "support/reference_drawing.h"
 
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
+
+#include <string>
 
 namespace {
 
@@ -17,6 +21,7 @@ struct Case {
   double row0;  // points per band
   double size;
   double radiusStep = 20;
+  bool heavy = false;  // also timed on one thread, and against the plain loop
 };
 
 constexpr Case kCases[] = {{"n200", 200, 2},
@@ -24,23 +29,38 @@ constexpr Case kCases[] = {{"n200", 200, 2},
                            {"n200000", 200000, 2},
                            {"n2000_S20", 2000, 20},
                            {"n1e9", 1e9, 2},
-                           {"dense6M", 2000000, 2, 0.001},
-                           {"n2000_r1_S500", 2000, 500, 1}};
+                           {"dense6M", 2000000, 2, 0.001, true},
+                           {"n2000_r1_S500", 2000, 500, 1, true},
+                           {"big_circles", 7000, 600, 0.1, true}};
 
 pattern::ParameterSet parametersOf(const Case& c) {
   return {c.row0 * 3, c.size, c.radiusStep, 0, 137.5};
 }
 
-void redraw(benchmark::State& state, const Case& c) {
-  // The main drawing surface at its real size: 689 pixels with its border, 685 inside.
-  platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
-  box.setGeometry(0, 0, 689, 689);
-  box.Scale(-100, -100, 100, 100);
-  box.setFillSolid(true);
+// The main drawing surface at its real size: 685 pixels inside its border.
+platform::Canvas mainSurface() {
+  platform::Canvas canvas;
+  canvas.resize(QSize(685, 685), 1.0);
+  canvas.Scale(-100, -100, 100, 100);
+  canvas.setFillSolid(true);
+  return canvas;
+}
+
+void redraw(benchmark::State& state, const Case& c, int strips) {
+  platform::Canvas canvas = mainSurface();
   const pattern::ParameterSet p = parametersOf(c);
   for (auto _ : state) {
-    pattern::drawPattern(p, box);
-    benchmark::DoNotOptimize(box.drawing().constBits());
+    pattern::drawPattern(p, canvas, {nullptr, strips});
+    benchmark::DoNotOptimize(canvas.drawing().constBits());
+  }
+}
+
+void everyCircle(benchmark::State& state, const Case& c) {
+  platform::Canvas canvas = mainSurface();
+  const pattern::ParameterSet p = parametersOf(c);
+  for (auto _ : state) {
+    reference::drawEveryCircle(p, canvas);
+    benchmark::DoNotOptimize(canvas.drawing().constBits());
   }
 }
 
@@ -60,19 +80,24 @@ void animationTurn(benchmark::State& state) {
   for (auto _ : state) form.animationTurn();
 }
 
+void add(const std::string& name, auto function, auto... args) {
+  benchmark::RegisterBenchmark(name.c_str(), function, args...)->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   for (const Case& c : kCases) {
-    benchmark::RegisterBenchmark((std::string("Redraw/") + c.name).c_str(), redraw, c)
-        ->Unit(benchmark::kMicrosecond);
+    const std::string name = c.name;
+    add("Redraw/" + name, redraw, c, 0);
+    add("Redraw/" + name + "/one_thread", redraw, c, 1);
   }
   for (const Case& c : kCases) {
-    if (c.row0 > 1e8) continue;  // drawing every circle of a billion would take days
-    benchmark::RegisterBenchmark((std::string("PlainQPainter/") + c.name).c_str(), plainQPainter, c)
-        ->Unit(benchmark::kMicrosecond);
+    if (!c.heavy) continue;
+    add(std::string("EveryCircle/") + c.name, everyCircle, c);
+    add(std::string("PlainQPainter/") + c.name, plainQPainter, c);
   }
   benchmark::RegisterBenchmark("AnimationTurn/speed400", animationTurn)
       ->Unit(benchmark::kMicrosecond);

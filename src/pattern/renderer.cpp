@@ -2,10 +2,14 @@
 #include "renderer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <barrier>
 #include <cmath>
-#include <cstdint>
+#include <functional>
 #include <limits>
-#include <utility>
+#include <memory>
+#include <span>
+#include <thread>
 #include <vector>
 
 namespace pattern {
@@ -25,13 +29,6 @@ float toSingle(double value) {
   return static_cast<float>(value);
 }
 
-// (k * total) / 3 as the band bounds are written; when k * total alone would leave the double
-// range, the same quotient in the other order, so a huge point count still has finite bounds.
-double bandBound(int k, double total) {
-  const double product = k * total;
-  return std::isfinite(product) ? product / 3 : total / 3 * k;
-}
-
 // Distance from the origin to the farthest corner of `area`, in user units.
 double farthestCorner(const QRectF& area) {
   const double dx = std::max(std::abs(area.left()), std::abs(area.right()));
@@ -46,144 +43,389 @@ PointPosition pointAt(double i, double divergenceAngle, double radiusStep) {
   return {((i * std::cos(theta)) * radiusStep) / 100, ((i * std::sin(theta)) * radiusStep) / 100};
 }
 
-namespace {
+long long DrawingPlan::circles() const {
+  long long total = 0;
+  for (int s = 0; s < spanCount; ++s) total += spans[s].count;
+  return total;
+}
 
-// The indices one band draws: from, from + 1, ..., `count` of them.
-struct BandSpan {
-  double from = 0;
-  long long count = 0;
-};
+namespace {
 
 // Drawing one spot over and over converges: each channel of each pixel follows a nondecreasing
 // map of 256 values, so after 256 draws of the same circle another one changes nothing.
 constexpr long long kRepeatsThatCanShow = 256;
 
-// Below this many circles the reverse pass costs more than the circles it saves.
-constexpr long long kOcclusionThreshold = 20000;
-// Circles tested for being hidden before the test is judged worth going on with.
-constexpr long long kOcclusionProbe = 65536;
+// Rounding slack for the tests of reaching and covering the surface: they may let a few circles
+// too many through, never one too few.
+constexpr double kSlack = 1e-6;
+
+// Past 2^53 a counter that adds 1 no longer advances: a loop that gets there stays there.
+constexpr double kLastCountable = 9007199254740992.0;
 
 // The indices i = from, from + 1, ... up to `end` whose distance i * absStep / 100 stays within
-// `reach`, as a loop that stops at the first point past it would visit them.
-BandSpan spanOf(double from, double end, double absStep, double reach) {
-  if (!(from <= end)) return {};
-  if (from * absStep / 100 > reach) return {};
-  if (from + 1 == from) return {from, 1};  // past 2^53 the counter can no longer advance
-  double last = end;
-  if (absStep > 0) last = std::min(end, from + std::floor(reach * 100 / absStep - from));
+// `reach`, as a loop that stops at the first point past it would visit them. The loop of every
+// point never gets past 2^53, and neither does the span.
+DrawingPlan::Span spanOf(double from, double end, double absStep, double reach) {
+  if (!(from <= end) || !(absStep >= 0)) return {};
+  if (!(from * absStep / 100 <= reach)) return {};
+  if (from + 1 == from) return {from, 1};
+  double last = std::min(end, std::max(from, kLastCountable));
+  if (absStep > 0) last = std::min(last, from + std::floor(reach * 100 / absStep - from));
   last = from + std::floor(last - from);
   // The estimate can be a step or two off by rounding: settle it with the loop's own test.
   for (int k = 0; k < 4 && last > from && last * absStep / 100 > reach; ++k) last -= 1;
   for (int k = 0; k < 4 && last + 1 <= end && (last + 1) * absStep / 100 <= reach; ++k) {
     last += 1;
   }
-  const double count = last - from + 1;
-  return {from,
-          count >= 9e18 ? std::numeric_limits<long long>::max() : static_cast<long long>(count)};
+  return {from, static_cast<long long>(last - from + 1)};
+}
+
+// The first k in [0, count) whose point's angle i * alpha leaves the double range, or count.
+// The product grows with i, so once one point's angle overflows, every later one's does.
+long long firstOverflow(double from, long long count, double alpha) {
+  if (count <= 0 || std::isfinite((from + static_cast<double>(count - 1)) * alpha)) return count;
+  long long low = 0;
+  long long high = count - 1;  // overflows
+  while (low < high) {
+    const long long mid = low + (high - low) / 2;
+    if (std::isfinite((from + static_cast<double>(mid)) * alpha)) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  return low;
+}
+
+// Bound k of the bands as it is written: 1, total / 3, (2 * total) / 3, (3 * total) / 3. None
+// when the product is not finite, which the runtime raises as an overflow.
+std::optional<double> bandBound(int k, double total) {
+  if (k == 0) return 1.0;
+  if (k == 1) return total / 3;
+  const double product = k * total;
+  if (!std::isfinite(product)) return std::nullopt;
+  return product / 3;
+}
+
+}  // namespace
+
+DrawingPlan planDrawing(const ParameterSet& parameters, const platform::DrawingSurface& surface) {
+  DrawingPlan plan;
+  const double total = parameters.PointTotal;
+  const double alpha = parameters.DivergenceAngle;
+  const double absStep = std::abs(parameters.RadiusStep);
+  const float radius = toSingle(parameters.PointSize / 5);
+  plan.radius = radius;
+  const double farthest = farthestCorner(surface.visibleArea());
+  const bool solid = surface.fillsSolid();
+
+  // A point can be seen when its circle, of positive radius, reaches the visible area: its
+  // distance i * |RadiusStep| / 100 from the centre is finite and at most the farthest corner's
+  // plus the radius. Only such a point raises an error when its position cannot be computed.
+  const auto seen = [&](double i) {
+    const double distance = std::abs(i) * absStep / 100;
+    return radius > 0 && std::isfinite(distance) && distance <= farthest + radius;
+  };
+  // Circles that can change a pixel: a positive radius, and not an endless outline around
+  // nothing.
+  const bool drawable = radius > 0 && (solid || !std::isinf(radius));
+  const double reach = (farthest + std::max(double{radius}, 0.0)) * (1 + kSlack);
+
+  // Once a point's angle overflows where it cannot be seen, so do the angles of all later points,
+  // which lie farther out: they are passed over without an error, but the bands' bounds are
+  // still computed.
+  bool restUnseen = false;
+  for (int band = 0; band < 3; ++band) {
+    const std::optional<double> start = bandBound(band, total);
+    const std::optional<double> end = bandBound(band + 1, total);
+    if (!start || !end) {
+      plan.error = platform::RuntimeError::Overflow;
+      break;
+    }
+    if (!(*start <= *end) || restUnseen) continue;
+    if (!std::isfinite(*start * alpha)) {
+      if (seen(*start)) {
+        plan.error = platform::RuntimeError::Overflow;
+        break;
+      }
+      restUnseen = true;
+      continue;
+    }
+    // FillColor is set before every circle, so a band with a circle leaves its colour.
+    plan.fillAtEnd = kBandColors[band];
+    DrawingPlan::Span span = drawable ? spanOf(*start, *end, absStep, reach) : DrawingPlan::Span{};
+    span.band = band;
+    const long long overflow = firstOverflow(span.from, span.count, alpha);
+    const bool overflows = overflow < span.count;
+    span.count = overflow;
+    if (span.count > 0) plan.spans[plan.spanCount++] = span;
+    if (overflows) {
+      if (seen(span.from + static_cast<double>(overflow))) {
+        plan.error = platform::RuntimeError::Overflow;
+        break;
+      }
+      restUnseen = true;
+    }
+  }
+
+  // Filled opaquely, a circle whose radius exceeds its centre's distance plus the farthest
+  // corner covers the whole surface and hides everything drawn before it. Those are the points
+  // up to `covering`, so drawing starts at the last of them in drawing order.
+  if (solid && radius > farthest) {
+    const double covering = absStep > 0 ? (radius - farthest) * 100 / absStep * (1 - kSlack)
+                                        : std::numeric_limits<double>::infinity();
+    for (int s = plan.spanCount - 1; s >= 0; --s) {
+      DrawingPlan::Span& span = plan.spans[s];
+      if (!(span.from <= covering)) continue;
+      const double skip =
+          std::min(static_cast<double>(span.count - 1), std::floor(covering - span.from));
+      const auto skipped = static_cast<long long>(skip);
+      span.from += static_cast<double>(skipped);
+      span.count -= skipped;
+      std::move(plan.spans.begin() + s, plan.spans.begin() + plan.spanCount, plan.spans.begin());
+      plan.spanCount -= s;
+      break;
+    }
+  }
+  // With no radius step every point of a band lies on one spot.
+  if (parameters.RadiusStep == 0) {
+    for (int s = 0; s < plan.spanCount; ++s) {
+      plan.spans[s].count = std::min(plan.spans[s].count, kRepeatsThatCanShow);
+    }
+  }
+  return plan;
+}
+
+namespace {
+
+// How long a circle takes to draw on one thread, in nanoseconds as measured here: a fixed cost
+// for its position and placement, and a cost a pixel it can touch.
+constexpr double kCircleCost = 100;
+constexpr double kPixelCost = 0.25;
+// Work between two calls of the monitor: a few milliseconds.
+constexpr double kWorkBetweenChecks = 4e6;
+// Circles computed and drawn as one piece.
+constexpr long long kMostDiscs = 65536;
+// Below this much work a drawing stays on one thread: starting and meeting the others would
+// cost more than they save.
+constexpr double kWorkForThreads = 2e6;
+
+// Threads that run one piece of work on all of them at once, the caller taking part 0, as often
+// as asked; they live as long as the crew.
+class Crew {
+ public:
+  explicit Crew(int parts) : parts_(parts), start_(parts), done_(parts) {
+    for (int part = 1; part < parts; ++part) threads_.emplace_back([this, part] { serve(part); });
+  }
+  ~Crew() {
+    stopping_.store(true, std::memory_order_relaxed);
+    start_.arrive_and_wait();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  Crew(const Crew&) = delete;
+  Crew& operator=(const Crew&) = delete;
+
+  int parts() const { return parts_; }
+  void run(const std::function<void(int)>& work) {
+    work_ = &work;
+    start_.arrive_and_wait();
+    work(0);
+    done_.arrive_and_wait();
+  }
+
+ private:
+  void serve(int part) {
+    for (;;) {
+      start_.arrive_and_wait();
+      if (stopping_.load(std::memory_order_relaxed)) return;
+      (*work_)(part);
+      done_.arrive_and_wait();
+    }
+  }
+
+  int parts_;
+  std::barrier<> start_;
+  std::barrier<> done_;
+  const std::function<void(int)>* work_ = nullptr;  // handed over by the barrier
+  std::atomic<bool> stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+// Walks the plan's circles in drawing order, a piece at a time.
+class PlanCursor {
+ public:
+  explicit PlanCursor(const DrawingPlan& plan) : plan_(plan) {}
+  bool done() const { return span_ >= plan_.spanCount; }
+  // The next `count` circles (fewer at the end), each with its span and index in it.
+  template <typename Visit>
+  long long take(long long count, Visit&& visit) {
+    long long taken = 0;
+    while (taken < count && !done()) {
+      const DrawingPlan::Span& span = plan_.spans[span_];
+      const long long n = std::min(count - taken, span.count - k_);
+      visit(span, k_, n, taken);
+      taken += n;
+      k_ += n;
+      if (k_ == span.count) {
+        ++span_;
+        k_ = 0;
+      }
+    }
+    return taken;
+  }
+
+ private:
+  const DrawingPlan& plan_;
+  int span_ = 0;
+  long long k_ = 0;
+};
+
+void positionsOf(const DrawingPlan::Span& span, long long k, long long n,
+                 const ParameterSet& parameters, platform::Disc* out) {
+  const platform::OleColor fill = kBandColors[span.band];
+  for (long long j = 0; j < n; ++j) {
+    const PointPosition p = pointAt(span.from + static_cast<double>(k + j),
+                                    parameters.DivergenceAngle, parameters.RadiusStep);
+    out[j] = {toSingle(p.x), toSingle(p.y), fill};
+  }
+}
+
+// Where the circles of one piece come from: parts of at most three spans.
+struct Piece {
+  struct Part {
+    const DrawingPlan::Span* span;
+    long long k;   // first index in the span
+    long long n;   // circles
+    long long at;  // place in the piece
+  };
+  std::array<Part, 3> parts{};
+  int partCount = 0;
+  long long count = 0;
+};
+
+// Share `share` of `shares` of the piece's positions, written to their places in `out`.
+void positionShare(const Piece& piece, const ParameterSet& parameters, platform::Disc* out,
+                   int share, int shares) {
+  const long long first = piece.count * share / shares;
+  const long long end = piece.count * (share + 1) / shares;
+  for (int p = 0; p < piece.partCount; ++p) {
+    const Piece::Part& part = piece.parts[p];
+    const long long from = std::max(first, part.at);
+    const long long to = std::min(end, part.at + part.n);
+    if (from < to)
+      positionsOf(*part.span, part.k + (from - part.at), to - from, parameters, out + from);
+  }
+}
+
+// The user-space square round the centre that every circle of the plan lies within.
+QRectF reachOf(const DrawingPlan& plan, const ParameterSet& parameters, const QRectF& visible) {
+  double farthest = 0;
+  for (int s = 0; s < plan.spanCount; ++s) {
+    const DrawingPlan::Span& span = plan.spans[s];
+    const double last = span.from + static_cast<double>(span.count - 1);
+    farthest = std::max(farthest, std::abs(last) * std::abs(parameters.RadiusStep) / 100);
+  }
+  const double half = (farthest + plan.radius) * (1 + kSlack) + 1;
+  if (!(half < 1e9)) return visible;
+  return QRectF(-half, -half, 2 * half, 2 * half) & visible;
+}
+
+void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
+              platform::DrawingSurface& surface, const DrawOptions& options) {
+  const long long circles = plan.circles();
+  if (circles == 0) return;
+
+  const QRectF visible = surface.visibleArea();
+  const double perUnit = surface.devicePixelsPerUnit();
+  const double surfacePixels = visible.width() * visible.height() * perUnit * perUnit;
+  const double side = 2 * double{plan.radius} * perUnit + 3;
+  const double perCircle = kCircleCost + kPixelCost * std::min(side * side, surfacePixels);
+  const double totalWork = static_cast<double>(circles) * perCircle;
+
+  int strips = options.strips;
+  if (strips <= 0) {
+    strips = totalWork >= kWorkForThreads
+                 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                 : 1;
+  }
+  strips = std::clamp(strips, 1, surface.maxStrips());
+  const long long most = std::clamp(static_cast<long long>(kWorkBetweenChecks / perCircle), 1LL,
+                                    std::min(kMostDiscs, circles));
+
+  // Two pieces' discs, reused from drawing to drawing: the animation draws thousands a second.
+  // The crew's threads reach them through `discs`, not by name: each thread has buffers of its
+  // own.
+  thread_local std::array<std::vector<platform::Disc>, 2> buffers;
+  platform::Disc* discs[2];
+  for (int b = 0; b < 2; ++b) {
+    buffers[b].resize(static_cast<std::size_t>(most));
+    discs[b] = buffers[b].data();
+  }
+  const std::unique_ptr<Crew> crew = strips > 1 ? std::make_unique<Crew>(strips) : nullptr;
+  const int shares = crew ? crew->parts() : 1;
+
+  PlanCursor cursor(plan);
+  const auto nextPiece = [&] {
+    Piece piece;
+    if (cursor.done()) return piece;
+    piece.count = cursor.take(
+        most, [&](const DrawingPlan::Span& span, long long k, long long n, long long at) {
+          piece.parts[piece.partCount++] = {&span, k, n, at};
+        });
+    return piece;
+  };
+
+  surface.beginStrips(strips, reachOf(plan, parameters, visible));
+  Piece current = nextPiece();
+  if (crew) {
+    const std::function<void(int)> first = [&](int share) {
+      positionShare(current, parameters, discs[0], share, shares);
+    };
+    crew->run(first);
+  } else {
+    positionShare(current, parameters, discs[0], 0, 1);
+  }
+  // Each strip draws the whole piece in order while the positions of the next piece are
+  // computed, a share by each thread.
+  int which = 0;
+  double workDone = 0;
+  for (;;) {
+    const Piece next = nextPiece();
+    const std::span<const platform::Disc> drawn(discs[which],
+                                                static_cast<std::size_t>(current.count));
+    platform::Disc* const following = discs[1 - which];
+    if (crew) {
+      const std::function<void(int)> step = [&](int part) {
+        surface.drawDiscs(drawn, plan.radius, part);
+        positionShare(next, parameters, following, part, shares);
+      };
+      crew->run(step);
+    } else {
+      surface.drawDiscs(drawn, plan.radius, 0);
+      positionShare(next, parameters, following, 0, 1);
+    }
+    workDone += static_cast<double>(current.count) * perCircle;
+    if (next.count == 0) break;
+    if (options.monitor && !options.monitor->keepGoing(workDone / totalWork)) {
+      surface.endStrips();
+      surface.setFillColor(drawn.back().fill);
+      throw platform::Interrupted();
+    }
+    current = next;
+    which = 1 - which;
+  }
+  surface.endStrips();
 }
 
 }  // namespace
 
 void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
-                 DrawBudget budget) {
+                 const DrawOptions& options) {
   surface.Cls();
-
-  const double total = parameters.PointTotal;
-  const double radiusStep = parameters.RadiusStep;
-  const float radius = toSingle(parameters.PointSize / 5);
-  const double farthest = farthestCorner(surface.visibleArea());
-  const double absStep = std::abs(radiusStep);
-
-  // Point i lies i * |RadiusStep| / 100 from the centre, so once that distance exceeds the
-  // farthest visible corner plus the radius, no later point of the band can show. The slack
-  // covers the rounding of the position to single precision.
-  constexpr double kSlack = 1e-6;
-  const double reach = (farthest + std::max(double{radius}, 0.0)) * (1 + kSlack);
-
-  const double bounds[4] = {1, total / 3, bandBound(2, total), bandBound(3, total)};
-
-  // Filled opaquely, a circle whose radius exceeds its centre's distance plus the farthest
-  // corner covers the whole surface and hides everything drawn before it. Those are the points
-  // up to `covering`, so drawing starts at the last of them in drawing order.
-  int firstBand = 0;
-  double firstIndex = bounds[0];
-  if (surface.fillsSolid() && radius > farthest) {
-    const double covering = absStep > 0 ? (radius - farthest) * 100 / absStep * (1 - kSlack)
-                                        : std::numeric_limits<double>::infinity();
-    for (int band = 2; band >= 0; --band) {
-      const double start = bounds[band];
-      const double end = bounds[band + 1];
-      if (start <= end && start <= covering) {
-        firstBand = band;
-        // The band's indices are start, start + 1, ...: keep to them.
-        firstIndex = start + std::floor(std::min(covering, end) - start);
-        break;
-      }
-    }
-  }
-
-  BandSpan spans[3];
-  long long work = 0;
-  for (int band = firstBand; band < 3; ++band) {
-    const double start = band == firstBand ? firstIndex : bounds[band];
-    spans[band] = spanOf(start, bounds[band + 1], absStep, reach);
-    // With no radius step every point of the band lies on one spot.
-    if (radiusStep == 0) spans[band].count = std::min(spans[band].count, kRepeatsThatCanShow);
-    work =
-        spans[band].count > budget.circles - work ? budget.circles + 1 : work + spans[band].count;
-  }
-  if (work > budget.circles) throw platform::RuntimeError(platform::RuntimeError::DrawingTooLarge);
-
-  const auto centreOf = [&](const BandSpan& span, long long k) {
-    const PointPosition p =
-        pointAt(span.from + static_cast<double>(k), parameters.DivergenceAngle, radiusStep);
-    return std::pair{toSingle(p.x), toSingle(p.y)};
-  };
-
-  // Last circle first: a circle whose every pixel later circles cover opaquely is left out.
-  // One bit a circle, set while it is to be drawn; the positions are computed again when
-  // drawing. In a spiral most circles keep some antialiased rim pixel uncovered, so the test is
-  // kept up only while it pays: after each probe of circles, at least an eighth must have been
-  // hidden, or every circle not yet tested is drawn.
-  std::vector<std::uint64_t> shown[3];
-  const bool occlude =
-      surface.canOcclude() && surface.fillsSolid() && radiusStep != 0 && work > kOcclusionThreshold;
-  if (occlude) {
-    surface.beginOcclusion();
-    long long tested = 0;
-    long long hidden = 0;
-    bool testing = true;
-    for (int band = 2; band >= firstBand; --band) {
-      const BandSpan& span = spans[band];
-      shown[band].assign(static_cast<std::size_t>((span.count + 63) / 64), ~std::uint64_t{0});
-      surface.setFillColor(kBandColors[band]);
-      for (long long k = span.count - 1; k >= 0 && testing; --k) {
-        const auto [x, y] = centreOf(span, k);
-        if (surface.occlude(x, y, radius)) {
-          shown[band][k / 64] &= ~(std::uint64_t{1} << (k % 64));
-          ++hidden;
-        }
-        if (++tested % kOcclusionProbe == 0 && hidden * 8 < tested) testing = false;
-      }
-    }
-  }
-
-  long long pixels = 0;
-  for (int band = 0; band < 3; ++band) {
-    if (!(bounds[band] <= bounds[band + 1])) continue;
-    // Every circle of a band has the band's colour, so setting it once per band that would draw
-    // leaves FillColor as if it were set before each circle, even when no circle is drawn.
-    surface.setFillColor(kBandColors[band]);
-    const BandSpan& span = spans[band];
-    for (long long k = 0; k < span.count; ++k) {
-      if (occlude && !(shown[band][k / 64] >> (k % 64) & 1)) continue;
-      const auto [x, y] = centreOf(span, k);
-      pixels += surface.Circle(x, y, radius);
-      if (pixels > budget.pixels) {
-        throw platform::RuntimeError(platform::RuntimeError::DrawingTooLarge);
-      }
-    }
-  }
+  const DrawingPlan plan = planDrawing(parameters, surface);
+  drawPlan(plan, parameters, surface, options);
+  if (plan.fillAtEnd) surface.setFillColor(*plan.fillAtEnd);
+  if (plan.error) throw platform::RuntimeError(*plan.error);
 }
 
 }  // namespace pattern

@@ -5,6 +5,9 @@
 #include "parameters.h"
 #include "surface.h"
 
+#include <array>
+#include <optional>
+
 namespace pattern {
 
 inline constexpr platform::OleColor kBandColors[3] = {
@@ -17,27 +20,53 @@ struct PointPosition {
 };
 PointPosition pointAt(double i, double divergenceAngle, double radiusStep);
 
-// The safeguard against drawings that would take minutes or hours: the most circles one drawing
-// may compute, counted before drawing starts, and the most pixels it may touch, counted while it
-// draws. Both lie far above what an exact drawing of 30 million circles on the surface needs (at
-// most two computations and some 50 touched pixels each), so only typed extremes reach them, such
-// as a billion points per band packed into the visible square. A drawing that reaches either
-// stops with the DrawingTooLarge runtime error; what was drawn by then stays.
-inline constexpr long long kCircleBound = 1LL << 28;
-inline constexpr long long kPixelBound = 1LL << 33;
-
-struct DrawBudget {
-  long long circles = kCircleBound;
-  long long pixels = kPixelBound;
+// Told how a long drawing gets on, between pieces of work of a few milliseconds each.
+class DrawMonitor {
+ public:
+  virtual ~DrawMonitor() = default;
+  // `done` is the share of the drawing's work done so far, from 0 to 1. Returning false stops
+  // the drawing.
+  virtual bool keepGoing(double done) = 0;
 };
 
-// Clears `surface` and draws the pattern for `parameters`: the same picture as drawing every
-// circle of every band in order. Circles that cannot change a pixel are skipped: those that
-// cannot reach the surface, those under a later circle that covers the whole surface, those
-// whose every pixel a later circle covers opaquely, and repeats of one spot that no longer
-// change it. A point whose position or radius cannot be represented cannot be seen; a visible
-// circle too large to represent covers the surface. Raises DrawingTooLarge past `budget`.
+struct DrawOptions {
+  DrawMonitor* monitor = nullptr;
+  // Strips of the surface drawn at once, each by a thread of its own; 0 for one a core where the
+  // drawing is large enough to gain by it.
+  int strips = 0;
+};
+
+// What one drawing draws: the circles of each band that can change a pixel, and how it ends.
+struct DrawingPlan {
+  // The points from, from + 1, ..., `count` of them, all of band `band`.
+  struct Span {
+    double from = 0;
+    long long count = 0;
+    int band = 0;
+  };
+  std::array<Span, 3> spans{};
+  int spanCount = 0;
+  float radius = 0;  // user units
+  // FillColor once the drawing is done; none leaves it as it was.
+  std::optional<platform::OleColor> fillAtEnd;
+  // Raised once the spans are drawn: the first point or band bound whose arithmetic overflows.
+  std::optional<platform::RuntimeError::Number> error;
+
+  long long circles() const;
+};
+
+// The plan for `parameters` on `surface`. It draws the same picture as drawing every circle of
+// every band in order, and ends in the same error, but leaves out circles that cannot change a
+// pixel: those that cannot reach the surface, those under a later circle that covers the whole
+// surface, and repeats of one spot past the point where they stop changing it. A circle that
+// cannot be seen never raises an error; a visible circle too large to represent covers the
+// surface.
+DrawingPlan planDrawing(const ParameterSet& parameters, const platform::DrawingSurface& surface);
+
+// Clears `surface` and draws the pattern for `parameters` as planDrawing() plans it, then raises
+// the plan's error if it has one. A drawing the monitor stops keeps what it drew, sets FillColor
+// to the colour of the last circle drawn and throws platform::Interrupted.
 void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
-                 DrawBudget budget = {});
+                 const DrawOptions& options = {});
 
 }  // namespace pattern

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -103,15 +104,16 @@ QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
   switch (def.kind) {
     case Kind::PictureBox: {
       auto* box = new PictureBox(PictureBox::Border::Sunken3D, container);
-      box->setFillSolid(true);
-      box->setBackColor(def.backColor);
-      if (def.fillColor != kStyleColor) box->setFillColor(def.fillColor);
-      if (def.fixedScale) box->Scale(0, 0, 100, 100);
+      platform::Canvas& canvas = box->canvas();
+      canvas.setFillSolid(true);
+      canvas.setBackColor(def.backColor);
+      if (def.fillColor != kStyleColor) canvas.setFillColor(def.fillColor);
+      if (def.fixedScale) canvas.Scale(0, 0, 100, 100);
       return box;
     }
     case Kind::Swatch: {
       auto* swatch = new PictureBox(PictureBox::Border::FlatLine, container);
-      swatch->setBackColor(def.backColor);
+      swatch->canvas().setBackColor(def.backColor);
       swatch->setToolTip(QStringLiteral("Hintergrundfarbe"));
       swatch->setPressable(true);
       Picture2.at(def.index) = swatch;
@@ -233,7 +235,7 @@ void Form1::connectHandlers() {
 }
 
 void Form1::Form_Load() {
-  Picture1->Scale(-100, -100, 100, 100);
+  Picture1->canvas().Scale(-100, -100, 100, 100);
   ReadParameters();
   Command1_Click();
 }
@@ -244,7 +246,19 @@ void Form1::ReadParameters() {
 
 void Form1::Command1_Click() {
   ++redraws_;
-  pattern::drawPattern(parameters, *Picture1);
+  progress_.start();
+  try {
+    pattern::drawPattern(parameters, Picture1->canvas(), {&progress_});
+  } catch (const platform::Interrupted&) {
+    progress_.finish(false);
+    Text1->setText(QStringLiteral("Zeichnung abgebrochen"));
+    throw;
+  } catch (...) {
+    progress_.finish(false);
+    throw;
+  }
+  // During an animation the next step follows at once: one indicator stays up for all of them.
+  progress_.finish(runningAnimations_ > 0);
 }
 
 void Form1::hscParameter_Change(int index) {
@@ -257,11 +271,16 @@ void Form1::txtParameter_Change(int /*index*/) {
 }
 
 void Form1::Command2_Click() {
-  Picture1->Cls();
+  Picture1->canvas().Cls();
 }
 
 void Form1::Command3_Click() {
   StopRequested = 0;
+  ++runningAnimations_;
+  // However the run ends, an indicator of long steps goes with the last run.
+  const auto ended = qScopeGuard([this] {
+    if (--runningAnimations_ == 0) progress_.finish(false);
+  });
   do {
     if (!animationTurn()) return;
   } while (StopRequested != -1);
@@ -322,8 +341,8 @@ void Form1::mapToRow(int row, float coordinate) {
 
 void Form1::picZiel_MouseDown(int /*button*/, int /*shift*/, float x, float y) {
   Text1->setText(QStringLiteral("mousedown"));
-  picZiel->Cls();
-  picZiel->Circle(x, y, 5);
+  picZiel->canvas().Cls();
+  picZiel->canvas().Circle(x, y, 5);
   TargetActive = true;
   mapToRow(1, x);
   mapToRow(2, y);
@@ -331,8 +350,8 @@ void Form1::picZiel_MouseDown(int /*button*/, int /*shift*/, float x, float y) {
 
 void Form1::picZiel_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
   if (!(TargetActive && x > 0 && x < 100 && y > 0 && y < 100)) return;
-  picZiel->Cls();
-  picZiel->Circle(x, y, 5);
+  picZiel->canvas().Cls();
+  picZiel->canvas().Circle(x, y, 5);
   Text1->setText(platform::Str(x) + platform::Str(y));
   mapToRow(1, x);
   mapToRow(2, y);
@@ -349,7 +368,7 @@ void Form1::Picture1_MouseDown(int /*button*/, int /*shift*/, float /*x*/, float
 
 void Form1::Picture1_MouseMove(int /*button*/, int /*shift*/, float x, float y) {
   if (!SketchActive) return;
-  Picture1->Circle(x, y, 1.0f, platform::RGB(255, 255, 255));
+  Picture1->canvas().Circle(x, y, 1.0f, platform::RGB(255, 255, 255));
   Text1->setText(QStringLiteral("zeichnen"));
 }
 
@@ -358,7 +377,7 @@ void Form1::Picture1_MouseUp(int /*button*/, int /*shift*/, float /*x*/, float /
 }
 
 void Form1::Picture2_Click(int index) {
-  Picture1->setBackColor(Picture2.at(index)->BackColor());
+  Picture1->canvas().setBackColor(Picture2.at(index)->BackColor());
 }
 
 }  // namespace window

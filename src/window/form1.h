@@ -3,6 +3,7 @@
 #pragma once
 
 #include "controls.h"
+#include "drawingprogress.h"
 #include "layout.h"
 #include "parameters.h"
 #include "picturebox.h"
@@ -54,6 +55,9 @@ class Form1 : public QWidget {
   // How many times the drawing surface has been redrawn; tells tests how often the chain ran.
   int redrawCount() const { return redraws_; }
 
+  // The progress of long drawings.
+  DrawingProgress& drawingProgress() { return progress_; }
+
   // One turn of the animation: let waiting events run, step the angle bar (wrapping it to 0 just
   // before its maximum), idle by the speed. Returns false when the program is ending.
   bool animationTurn();
@@ -98,6 +102,8 @@ class Form1 : public QWidget {
   QElapsedTimer sinceRepaint_;
   QTimer repaintPacer_;
   int redraws_ = 0;
+  int runningAnimations_ = 0;
+  DrawingProgress progress_{this};
 };
 
 // Busy passes of the animation's idle wait between two turns for a speed number: more speed,

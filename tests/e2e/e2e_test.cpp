@@ -95,9 +95,10 @@ void click(QPoint p) {
 QImage expectedSurface(const pattern::ParameterSet& p, platform::OleColor background) {
   platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
   box.setGeometry(window::toPixels(window::kControls[0].place));
-  box.Scale(-100, -100, 100, 100);
-  box.setFillSolid(true);
-  pattern::drawPattern(p, box);
+  platform::Canvas& canvas = box.canvas();
+  canvas.Scale(-100, -100, 100, 100);
+  canvas.setFillSolid(true);
+  pattern::drawPattern(p, canvas);
   QImage shown(surfaceRect().size(), QImage::Format_RGB32);
   shown.fill(platform::toQColor(background));
   QPainter painter(&shown);

@@ -105,64 +105,6 @@ TEST(HugeCircles, CoverTheSurfaceWithoutOverflow) {
 
 namespace {
 
-// Draws on a canvas of its own every circle it is given, in order: the plain drawing that the
-// renderer's skipping must match to the bit.
-class EveryCircle : public platform::DrawingSurface {
- public:
-  EveryCircle() : canvas(mainSurface()) {}
-  void Cls() override { canvas.Cls(); }
-  void setFillColor(platform::OleColor color) override { canvas.setFillColor(color); }
-  long long Circle(float x, float y, float radius) override {
-    ++circles;
-    return canvas.Circle(x, y, radius);
-  }
-  bool fillsSolid() const override { return canvas.fillsSolid(); }
-  QRectF visibleArea() const override { return canvas.visibleArea(); }
-
-  platform::Canvas canvas;
-  long long circles = 0;
-};
-
-class CountingCanvas : public platform::Canvas {
- public:
-  using Canvas::Circle;
-  long long Circle(float x, float y, float radius) override {
-    ++circles;
-    return Canvas::Circle(x, y, radius);
-  }
-  long long circles = 0;
-};
-
-class SameAsDrawingEveryCircle : public testing::TestWithParam<PixelCase> {};
-
-TEST_P(SameAsDrawingEveryCircle, ToTheBit) {
-  const pattern::ParameterSet& p = GetParam().parameters;
-  CountingCanvas fast;
-  fast.resize(QSize(685, 685), 1.0);
-  fast.Scale(-100, -100, 100, 100);
-  fast.setFillSolid(true);
-  pattern::drawPattern(p, fast);
-  // Every circle that can reach the surface, nothing left out as hidden.
-  EveryCircle plain;
-  pattern::drawPattern(p, plain);
-  EXPECT_EQ(fast.drawing(), plain.canvas.drawing());
-  EXPECT_LE(fast.circles, plain.circles);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Parameters, SameAsDrawingEveryCircle,
-    testing::Values(PixelCase{"start values", {600, 2, 20, 0, 137.5}},
-                    PixelCase{"dense 6M", {6000000, 2, 0.001, 0, 137.5}},
-                    PixelCase{"large dense", {600000, 12, 0.01, 0, 137.5}},
-                    PixelCase{"2000 per band size 500", {6000, 500, 1, 0, 137.5}},
-                    PixelCase{"2000 per band size 200", {6000, 200, 1, 0, 137.5}},
-                    PixelCase{"angle 0 dense", {300000, 3, 0.03, 0, 0}}),
-    [](const testing::TestParamInfo<PixelCase>& param) {
-      std::string name = param.param.name;
-      std::replace(name.begin(), name.end(), ' ', '_');
-      return name;
-    });
-
 // Every yellow circle of row 0 = 2000, row 2 = 1, row 1 = 500 covers the centre, so the centre
 // is yellow; a drawing cut short left it red.
 TEST(ExactPicture, CentreShowsTheLastBandThatCoversIt) {

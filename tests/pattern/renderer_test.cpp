@@ -133,65 +133,43 @@ TEST(Renderer, PointsThatCannotReachTheSurfaceAreNotComputed) {
   EXPECT_EQ(s.fill, kYellow) << "FillColor ends as if every band had drawn";
 }
 
-TEST(Renderer, HugeValuesDrawFewCirclesAndEndYellow) {
-  for (const ParameterSet& p :
-       {ParameterSet{1.7e308, 2, 20, 0, 137.5}, ParameterSet{600, 2, 1e308, 0, 1e308},
-        ParameterSet{1.7e308, 1e300, 0, 0, 137.5}, ParameterSet{600, 1e308, 1e308, 0, 137.5}}) {
-    RecordingSurface s;
-    drawPattern(p, s);
-    EXPECT_EQ(s.fill, kYellow);
-    EXPECT_LE(s.circles.size(), 2000u) << "only circles that can reach the surface are drawn";
-  }
-}
-
-// Counts circles without keeping them.
-struct CountingSurface : RecordingSurface {
-  long long Circle(float, float, float) override {
-    ++count;
-    return 0;
-  }
-  long long count = 0;
+struct HugeCase {
+  ParameterSet parameters;
+  int error;
+  platform::OleColor fill;
+  friend void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.parameters.PointTotal; }
 };
 
-bool stoppedAsTooLarge(const ParameterSet& p, platform::DrawingSurface& s,
-                       pattern::DrawBudget budget = {}) {
+class HugeValues : public testing::TestWithParam<HugeCase> {};
+
+// Far too many points to draw one by one; only those that can reach the surface are drawn.
+TEST_P(HugeValues, DrawFewCirclesAndEndAsEveryCircleWould) {
+  RecordingSurface s;
+  s.fill = 0x123456;
+  int error = 0;
   try {
-    drawPattern(p, s, budget);
-  } catch (const platform::RuntimeError& error) {
-    return error.number() == platform::RuntimeError::DrawingTooLarge;
+    drawPattern(GetParam().parameters, s);
+  } catch (const platform::RuntimeError& e) {
+    error = e.number();
   }
-  return false;
+  EXPECT_EQ(error, GetParam().error);
+  EXPECT_EQ(s.fill, GetParam().fill);
+  EXPECT_LE(s.circles.size(), 2000u);
 }
 
-TEST(Renderer, TinyRadiusStepWithHugeCountIsRefusedBeforeDrawing) {
-  CountingSurface s;
-  EXPECT_TRUE(stoppedAsTooLarge({1.7e308, 2, 1e-300, 0, 137.5}, s));
-  EXPECT_EQ(s.clears, 1);
-  EXPECT_EQ(s.count, 0);
-}
-
-TEST(Renderer, ABillionVisiblePointsPerBandAreRefusedBeforeDrawing) {
-  CountingSurface s;
-  EXPECT_TRUE(stoppedAsTooLarge({3e9, 2, 0.00001, 0, 137.5}, s));
-  EXPECT_EQ(s.count, 0);
-}
-
-// The start pattern needs 602 circles: a budget of exactly that draws it, one less refuses it.
-TEST(Renderer, CircleBudgetIsAnExactCount) {
-  CountingSurface s;
-  EXPECT_FALSE(stoppedAsTooLarge(startValues(), s, {602, pattern::kPixelBound}));
-  EXPECT_EQ(s.count, 602);
-  CountingSurface refused;
-  EXPECT_TRUE(stoppedAsTooLarge(startValues(), refused, {601, pattern::kPixelBound}));
-}
-
-TEST(Renderer, DefaultBoundIsFarAboveThirtyMillionCircles) {
-  CountingSurface s;
-  // 10 million points per band, every one within the square: 30,000,002 circles.
-  EXPECT_FALSE(stoppedAsTooLarge({3e7, 2, 0.0002, 0, 137.5}, s));
-  EXPECT_EQ(s.count, 30000002);
-  EXPECT_GE(pattern::kCircleBound, 4 * 30000002LL);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Extremes, HugeValues,
+    testing::Values(
+        // 2 * PointTotal overflows when the blue band begins, after the red band.
+        HugeCase{{1.7e308, 2, 20, 0, 137.5}, platform::RuntimeError::Overflow, kRed},
+        HugeCase{{1.7e308, 1e300, 0, 0, 137.5}, platform::RuntimeError::Overflow, kRed},
+        // From point 2 on the angle overflows, but those points lie 2e306 units out: the blue
+        // band's first circle is never reached, and nothing is said.
+        HugeCase{{600, 2, 1e308, 0, 1e308}, 0, kRed},
+        // A radius beyond single range; the circles are not filled, so none can show.
+        HugeCase{{600, 1e308, 1e308, 0, 137.5}, 0, kYellow},
+        // 3 * PointTotal overflows when the yellow band begins.
+        HugeCase{{7e307, 2, 20, 0, 0}, platform::RuntimeError::Overflow, kBlue}));
 
 // Drawing one spot again and again stops changing it after 256 draws; fewer than that all show.
 TEST(Renderer, ZeroRadiusStepDrawsEachBandsSpotAtMost256Times) {
@@ -240,21 +218,6 @@ TEST(Renderer, DrawingStartsAtTheLastCoveringCircle) {
 TEST(Renderer, WithoutSolidFillEveryCircleIsDrawn) {
   const RecordingSurface s = draw({600, 1e6, 20, 0, 137.5});
   EXPECT_EQ(s.circles.size(), 602u);
-}
-
-// Reports every circle as covering a tenth of the pixel bound.
-struct CostlySurface : RecordingSurface {
-  long long Circle(float, float, float) override {
-    ++count;
-    return pattern::kPixelBound / 10 + 1;
-  }
-  int count = 0;
-};
-
-TEST(Renderer, StopsWithAnErrorOnceItsPixelWorkIsSpentKeepingWhatItDrew) {
-  CostlySurface s;
-  EXPECT_TRUE(stoppedAsTooLarge(startValues(), s));
-  EXPECT_EQ(s.count, 10);
 }
 
 }  // namespace

@@ -20,10 +20,7 @@ class RecordingSurface : public platform::DrawingSurface {
     circles.clear();
   }
   void setFillColor(platform::OleColor color) override { fill = color; }
-  long long Circle(float x, float y, float radius) override {
-    circles.push_back({x, y, radius, fill});
-    return 1;
-  }
+  void Circle(float x, float y, float radius) override { circles.push_back({x, y, radius, fill}); }
   bool fillsSolid() const override { return solid; }
   QRectF visibleArea() const override { return area; }
 

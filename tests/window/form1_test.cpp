@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window definition and the parameter rows.
 #include "form1.h"
+#include "events.h"
 #include "layout.h"
 #include "support/error_recorder.h"
 
@@ -9,12 +10,15 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 using window::Form1;
@@ -307,7 +311,7 @@ TEST_F(MainWindow, OverflowInRowZeroIsShownAndChangesNothing) {
 }
 
 TEST_F(MainWindow, ZeigenRedrawsFromTheParameters) {
-  form.Picture1->Cls();
+  form.Picture1->canvas().Cls();
   form.Command1->click();
   EXPECT_EQ(form.redrawCount(), 2);
   EXPECT_GT(form.Picture1->drawing().pixelColor(342, 342).alpha(), 0);
@@ -317,30 +321,40 @@ TEST_F(MainWindow, ZeigenRedrawsFromTheParameters) {
 
 namespace {
 
-// A billion points per band packed into the square would take hours to draw exactly: the drawing
-// is refused with a message, and the next value that can be drawn draws as usual.
-TEST_F(MainWindow, ABillionPointsAreRefusedWithAMessageAndTheNextValueDraws) {
-  form.txtParameter[2]->setText(QStringLiteral("0.00001"));  // typed, as a user would
-  ASSERT_TRUE(errors.numbers.empty());
-  const int redraws = form.redrawCount();
+// Three billion points packed into the square take minutes to draw. Escape on the progress
+// dialog stops the drawing, keeping what was drawn; the status box says so, and no error is
+// shown. In an animation it ends the run.
+TEST_F(MainWindow, EscapeStopsALongDrawingAndTheAnimation) {
+  form.drawingProgress().setShowAfterMs(0);
+  form.txtParameter[2]->setText(QStringLiteral("0.00001"));
+  // Waiting events run at the drawing's checks once the dialog is up (and in the animation's
+  // DoEvents before it).
+  std::function<void()> pressEscapeOnceShown = [&] {
+    QTimer::singleShot(0, &form, [&] {
+      if (QProgressDialog* dialog = form.drawingProgress().dialog()) {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+      } else {
+        pressEscapeOnceShown();
+      }
+    });
+  };
+  pressEscapeOnceShown();
   form.txtParameter[0]->setText(QStringLiteral("1000000000"));
-  ASSERT_EQ(errors.numbers, std::vector<int>{platform::RuntimeError::DrawingTooLarge});
-  EXPECT_EQ(form.redrawCount(), redraws + 1);
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  EXPECT_TRUE(errors.numbers.empty());
+  EXPECT_EQ(form.drawingProgress().dialog(), nullptr);
   EXPECT_DOUBLE_EQ(form.parameters.PointTotal, 3e9) << "the parameters are as the chain left them";
-  EXPECT_EQ(form.txtParameter[0]->text(), QStringLiteral("1000000000"));
-
-  form.txtParameter[0]->setText(QStringLiteral("200"));
-  EXPECT_EQ(errors.numbers.size(), 1u);
-  EXPECT_DOUBLE_EQ(form.parameters.PointTotal, 600);
   const QImage& drawing = form.Picture1->drawing();
   EXPECT_EQ(qAlpha(drawing.pixel(drawing.width() / 2, drawing.height() / 2)), 255)
-      << "the pattern is drawn again";
-}
+      << "what was drawn stays";
 
-TEST(RuntimeErrorMessage, DrawingTooLargeSaysWhyInGerman) {
-  const platform::RuntimeError error(platform::RuntimeError::DrawingTooLarge);
-  EXPECT_EQ(error.number(), 1000);
-  EXPECT_TRUE(error.message().contains(QStringLiteral("zu viele Punkte")));
+  form.Text1->setText(QString());
+  pressEscapeOnceShown();
+  platform::runEvent([this] { form.Command3_Click(); });
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  EXPECT_EQ(form.hscParameter[4]->Value(), 13751) << "the run ended in its first step";
+  EXPECT_EQ(form.drawingProgress().dialog(), nullptr);
+  EXPECT_TRUE(errors.numbers.empty());
 }
 
 }  // namespace

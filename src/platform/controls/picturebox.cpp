@@ -63,6 +63,7 @@ PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border
   repaintTimer_.setSingleShot(true);
   repaintTimer_.setTimerType(Qt::PreciseTimer);
   connect(&repaintTimer_, &QTimer::timeout, this, &PictureBox::repaintChanges);
+  canvas_.setChangeListener([this] { scheduleRepaint(); });
   const int margin = logicalBorder(border);
   setContentsMargins(margin, margin, margin, margin);
   // Moves are reported with no button held as well.
@@ -109,60 +110,13 @@ void PictureBox::focusOutEvent(QFocusEvent* event) {
   update();
 }
 
-void PictureBox::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2) {
-  canvas_.Scale(x1, y1, x2, y2);
-}
-
-void PictureBox::Cls() {
+Canvas& PictureBox::canvas() {
   fitCanvas();
-  canvas_.Cls();
-  scheduleRepaint();
+  return canvas_;
 }
 
-void PictureBox::setFillColor(OleColor color) {
-  canvas_.setFillColor(color);
-}
-
-long long PictureBox::Circle(float x, float y, float radius) {
-  if (canvas_.size().isEmpty()) fitCanvas();
-  const long long area = canvas_.Circle(x, y, radius);
-  scheduleRepaint();
-  return area;
-}
-
-long long PictureBox::Circle(float x, float y, float radius, OleColor outline) {
-  if (canvas_.size().isEmpty()) fitCanvas();
-  const long long area = canvas_.Circle(x, y, radius, outline);
-  scheduleRepaint();
-  return area;
-}
-
-void PictureBox::beginOcclusion() {
+QPointF PictureBox::toUser(QPointF widgetPos) {
   fitCanvas();
-  canvas_.beginOcclusion();
-}
-
-bool PictureBox::occlude(float x, float y, float radius) {
-  return canvas_.occlude(x, y, radius);
-}
-
-QRectF PictureBox::visibleArea() const {
-  const_cast<PictureBox*>(this)->fitCanvas();
-  return canvas_.visibleArea();
-}
-
-void PictureBox::setBackColor(OleColor color) {
-  canvas_.setBackColor(color);
-  scheduleRepaint();
-}
-
-const QImage& PictureBox::drawing() const {
-  const_cast<PictureBox*>(this)->fitCanvas();
-  return canvas_.drawing();
-}
-
-QPointF PictureBox::toUser(QPointF widgetPos) const {
-  const_cast<PictureBox*>(this)->fitCanvas();
   const double border = borderPixels();
   return canvas_.toUser(widgetPos * devicePixelRatioF() - QPointF(border, border));
 }

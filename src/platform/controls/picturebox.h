@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The picture box: a framed widget over a drawing canvas (user scale, back colour, a persistent
+// The picture box: a framed view of a drawing canvas (user scale, back colour, a persistent
 // drawing that stays until Cls, across repaints and covering). What reaches the screen is the
 // canvas's opaque image, repainted only where something was cleared or drawn.
 #pragma once
@@ -18,34 +18,23 @@ namespace platform {
 // screen does not say).
 int refreshInterval(const QWidget* widget);
 
-class PictureBox : public QWidget, public DrawingSurface {
+class PictureBox : public QWidget {
   Q_OBJECT
  public:
   enum class Border { Sunken3D, FlatLine };
 
   explicit PictureBox(Border border, QWidget* parent = nullptr);
 
-  void Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2);
-
-  void Cls() override;
-  void setFillColor(OleColor color) override;
-  long long Circle(float x, float y, float radius) override;
-  long long Circle(float x, float y, float radius, OleColor outline);
-  bool fillsSolid() const override { return canvas_.fillsSolid(); }
-  QRectF visibleArea() const override;
+  // What is drawn and everything to draw with, sized to the box's inner area at its current
+  // device-pixel ratio. The box repaints what changes in it.
+  Canvas& canvas();
 
   OleColor BackColor() const { return canvas_.BackColor(); }
-  void setBackColor(OleColor color);
-  void setFillSolid(bool solid) { canvas_.setFillSolid(solid); }
-  bool canOcclude() const override { return true; }
-  void beginOcclusion() override;
-  bool occlude(float x, float y, float radius) override;
-
-  // What is drawn, without the back colour, in device pixels.
-  const QImage& drawing() const;
+  // What is drawn, without the back colour, in device pixels, as of the last drawing.
+  const QImage& drawing() const { return canvas_.drawing(); }
 
   // Pointer position in user units, for a position in widget coordinates.
-  QPointF toUser(QPointF widgetPos) const;
+  QPointF toUser(QPointF widgetPos);
 
   // A pressable box (a colour swatch) acts as a button: Space or Enter, while it has the focus,
   // does what a click does, and assistive technology is told it is a button.

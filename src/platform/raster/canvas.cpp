@@ -34,6 +34,11 @@ QColor systemColor(int number) {
 }
 
 QRgb opaque(OleColor color) {
+  // Plain colours are swapped from 0x00BBGGRR to 0xAARRGGBB without a QColor: this runs for
+  // every circle.
+  if (!(color & 0x80000000u)) {
+    return 0xFF000000u | (color & 0xFFu) << 16 | (color & 0xFF00u) | (color >> 16 & 0xFFu);
+  }
   return toQColor(color).rgb() | 0xFF000000;
 }
 
@@ -105,12 +110,18 @@ void Canvas::markDirty(const QRect& rect) {
     std::uint8_t* row = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
     std::fill(row + clipped.left() / kTile, row + clipped.right() / kTile + 1, std::uint8_t{1});
   }
+  noteChange();
+}
+
+void Canvas::noteChange() {
+  if (anyDirty_) return;
   anyDirty_ = true;
+  if (onChange_) onChange_();
 }
 
 void Canvas::markAllDirty() {
   std::fill(dirty_.begin(), dirty_.end(), std::uint8_t{1});
-  anyDirty_ = !dirty_.empty();
+  if (!dirty_.empty()) noteChange();
 }
 
 void Canvas::Cls() {
@@ -133,7 +144,7 @@ void Canvas::Cls() {
       markAllDirty();
     } else {
       cleared_.insert(cleared_.end(), drawn_.begin(), drawn_.end());
-      anyDirty_ = anyDirty_ || !drawn_.empty();
+      if (!drawn_.empty()) noteChange();
     }
   }
   drawn_.clear();
@@ -143,44 +154,47 @@ void Canvas::Cls() {
 }
 
 void Canvas::setFillColor(OleColor color) {
+  fillColor_ = color;
   fillRgb_ = opaque(color);
 }
 
-long long Canvas::Circle(float x, float y, float radius) {
-  return drawCircle(x, y, radius, foreRgb_);
+void Canvas::Circle(float x, float y, float radius) {
+  drawCircle(x, y, radius, foreRgb_);
 }
 
-long long Canvas::Circle(float x, float y, float radius, OleColor outline) {
-  return drawCircle(x, y, radius, opaque(outline));
+void Canvas::Circle(float x, float y, float radius, OleColor outline) {
+  drawCircle(x, y, radius, opaque(outline));
 }
 
 [[gnu::always_inline]] inline Canvas::DeviceCircle Canvas::toDevice(float x, float y, float radius,
-                                                                    QRgb outline) const {
+                                                                    QRgb outline, QRgb fill) const {
   // Device pixels per user unit; the radius is measured in the horizontal unit.
   const double perUnitX = layer_.width() / scaleWidth();
   const double perUnitY = layer_.height() / scaleHeight();
   CircleStyle style;
   style.outline = outline;
-  style.fill = fillRgb_;
+  style.fill = fill;
   style.filled = fillSolid_;
   style.penWidth = devicePixelRatio_;
   return {(x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
           double{radius} * std::abs(perUnitX), style};
 }
 
-long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
-  if (layer_.isNull()) return 0;
-  const DeviceCircle c = toDevice(x, y, radius, outline);
-  const QRect touched = rasterizer_.draw(layer_, c.cx, c.cy, c.r, c.style);
-  if (touched.isEmpty()) return 0;
-  const long long area = qint64{touched.width()} * touched.height();
+void Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
+  if (layer_.isNull()) return;
+  const DeviceCircle c = toDevice(x, y, radius, outline, fillRgb_);
+  noteDrawn(rasterizers_.front().draw(layer_, c.cx, c.cy, c.r, c.style));
+}
+
+void Canvas::noteDrawn(const QRect& touched) {
+  if (touched.isEmpty()) return;
   if (drawnAll_) {
     markDirty(touched);
-    return area;
+    return;
   }
   drawn_.push_back(touched);
-  drawnArea_ += area;
-  anyDirty_ = true;
+  drawnArea_ += qint64{touched.width()} * touched.height();
+  noteChange();
   // Past half the layer, clearing it whole is cheaper than rectangle by rectangle, and so is
   // composing it whole.
   if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
@@ -189,17 +203,89 @@ long long Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
     composedDrawn_ = 0;
     markAllDirty();
   }
-  return area;
 }
 
-void Canvas::beginOcclusion() {
-  occluded_.assign(static_cast<std::size_t>(layer_.width()) * layer_.height(), 0);
+double Canvas::devicePixelsPerUnit() const {
+  return layer_.isNull() ? 0.0 : std::abs(layer_.width() / scaleWidth());
 }
 
-bool Canvas::occlude(float x, float y, float radius) {
-  if (occluded_.size() != static_cast<std::size_t>(layer_.width()) * layer_.height()) return false;
-  const DeviceCircle c = toDevice(x, y, radius, foreRgb_);
-  return rasterizer_.occlude(occluded_, layer_.size(), c.cx, c.cy, c.r, c.style);
+int Canvas::maxStrips() const {
+  // Strips of fewer rows than this share too many circles to pay.
+  constexpr int kFewestRows = 16;
+  return std::max(1, layer_.height() / kFewestRows);
+}
+
+void Canvas::beginStrips(int strips, const QRectF& reach) {
+  strips = std::clamp(strips, 1, maxStrips());
+  // Rows that the discs can reach, shared out evenly; the first and last strips run on to the
+  // layer's edges, so every row belongs to one strip.
+  const double perUnitY = layer_.height() / scaleHeight();
+  const double a = (reach.top() - scaleTop_) * perUnitY;
+  const double b = (reach.bottom() - scaleTop_) * perUnitY;
+  const double height = layer_.height();
+  const double top = std::clamp(std::floor(std::min(a, b)), 0.0, height);
+  const double bottom = std::clamp(std::ceil(std::max(a, b)), top, height);
+  stripRows_.resize(static_cast<std::size_t>(strips));
+  for (int s = 0; s < strips; ++s) {
+    const int first = s == 0 ? 0 : static_cast<int>(top + (bottom - top) * s / strips);
+    const int end = s == strips - 1 ? layer_.height()
+                                    : static_cast<int>(top + (bottom - top) * (s + 1) / strips);
+    stripRows_[static_cast<std::size_t>(s)] = {first, end};
+  }
+  if (rasterizers_.size() < stripRows_.size()) rasterizers_.resize(stripRows_.size());
+  stripDrawn_.assign(stripRows_.size(), {});
+  // Taken here, on this thread: QImage::bits() detaches, which no two threads may do at once.
+  stripView_ = ImageView(layer_);
+}
+
+void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
+  if (layer_.isNull()) return;
+  const auto [first, end] = stripRows_[static_cast<std::size_t>(strip)];
+  if (first >= end) return;
+  const QRect clip(0, first, layer_.width(), end - first);
+  CircleRasterizer& rasterizer = rasterizers_[static_cast<std::size_t>(strip)];
+  StripDrawn& drawn = stripDrawn_[static_cast<std::size_t>(strip)];
+  // Past half the strip, the whole layer will be cleared and composed; no more rectangles.
+  const qint64 enough = qint64{layer_.width()} * (end - first) / 2;
+  const double perUnitY = layer_.height() / scaleHeight();
+  const double margin = double{radius} * std::abs(layer_.width() / scaleWidth()) + 2;
+  const double above = first - margin;
+  const double below = end + margin;
+  OleColor lastFill = discs.empty() ? 0 : discs.front().fill;
+  QRgb fill = opaque(lastFill);
+  for (const Disc& disc : discs) {
+    if (disc.fill != lastFill) {
+      lastFill = disc.fill;
+      fill = opaque(lastFill);
+    }
+    // Most discs of a strip lie wholly above or below it, so that is tested first, as cheaply as
+    // can be; NaNs fall through to the rasteriser.
+    const double cy = (disc.y - scaleTop_) * perUnitY;
+    if (cy < above || cy > below) continue;
+    const DeviceCircle c = toDevice(disc.x, disc.y, radius, foreRgb_, fill);
+    const QRect touched = rasterizer.draw(stripView_, c.cx, c.cy, c.r, c.style, clip);
+    if (touched.isEmpty() || drawn.all || drawnAll_) continue;
+    drawn.rects.push_back(touched);
+    drawn.area += qint64{touched.width()} * touched.height();
+    if (drawn.area > enough) drawn.all = true;
+  }
+}
+
+void Canvas::endStrips() {
+  bool all = false;
+  for (StripDrawn& drawn : stripDrawn_) {
+    all = all || drawn.all;
+    if (!all) {
+      for (const QRect& rect : drawn.rects) noteDrawn(rect);
+    }
+    drawn = {};
+  }
+  if (all && !drawnAll_) {
+    drawnAll_ = true;
+    drawn_.clear();
+    composedDrawn_ = 0;
+    markAllDirty();
+  }
 }
 
 void Canvas::setBackColor(OleColor color) {

@@ -12,6 +12,9 @@
 #include <QRect>
 
 #include <cstdint>
+#include <functional>
+#include <span>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -39,14 +42,18 @@ class Canvas : public DrawingSurface {
 
   void Cls() override;
   void setFillColor(OleColor color) override;
-  long long Circle(float x, float y, float radius) override;
-  long long Circle(float x, float y, float radius, OleColor outline);
+  OleColor FillColor() const { return fillColor_; }
+  void Circle(float x, float y, float radius) override;
+  void Circle(float x, float y, float radius, OleColor outline);
   bool fillsSolid() const override { return fillSolid_; }
   QRectF visibleArea() const override;
   void setFillSolid(bool solid) { fillSolid_ = solid; }
-  bool canOcclude() const override { return true; }
-  void beginOcclusion() override;
-  bool occlude(float x, float y, float radius) override;
+
+  int maxStrips() const override;
+  void beginStrips(int strips, const QRectF& reach) override;
+  void drawDiscs(std::span<const Disc> discs, float radius, int strip) override;
+  void endStrips() override;
+  double devicePixelsPerUnit() const override;
 
   OleColor BackColor() const { return backColor_; }
   // Keeps what is drawn, now on the new colour.
@@ -58,13 +65,17 @@ class Canvas : public DrawingSurface {
   // The back colour with the drawing over it, opaque, as of the last compose().
   const QImage& screen() const { return screen_; }
   bool hasChanges() const { return anyDirty_; }
+  // Called when the canvas changes after a compose(), so that a view can ask to be repainted.
+  void setChangeListener(std::function<void()> listener) { onChange_ = std::move(listener); }
   // Brings screen() up to date and returns the rectangles that changed since the last call,
   // one per run of changed tiles in a row of tiles (short gaps included), top to bottom,
   // never overlapping. The vector is reused.
   const std::vector<QRect>& compose();
 
  private:
-  long long drawCircle(float x, float y, float radius, QRgb outline);
+  void drawCircle(float x, float y, float radius, QRgb outline);
+  // Notes a rectangle drawn on, for clearing and composing.
+  void noteDrawn(const QRect& touched);
   // The circle's centre and radius in device pixels, and how it is drawn.
   struct DeviceCircle {
     double cx;
@@ -72,8 +83,10 @@ class Canvas : public DrawingSurface {
     double r;
     CircleStyle style;
   };
-  DeviceCircle toDevice(float x, float y, float radius, QRgb outline) const;
+  DeviceCircle toDevice(float x, float y, float radius, QRgb outline, QRgb fill) const;
   void markDirty(const QRect& rect);
+  // Something changed that the screen does not show yet.
+  void noteChange();
   void markAllDirty();
   // Brings the screen pixels of tiles firstTile to endTile - 1 of a tile row up to date.
   void composeTiles(int tileRow, int firstTile, int endTile);
@@ -83,8 +96,17 @@ class Canvas : public DrawingSurface {
   QImage layer_;   // premultiplied ARGB, transparent where nothing is drawn
   QImage screen_;  // opaque: the back colour with the layer over it
   double devicePixelRatio_ = 1.0;
-  CircleRasterizer rasterizer_;
-  std::vector<std::uint8_t> occluded_;  // a byte a pixel: covered opaquely by later circles
+  // One rasteriser a strip; the first also draws single circles.
+  std::vector<CircleRasterizer> rasterizers_ = std::vector<CircleRasterizer>(1);
+  // While drawing in strips: each strip's rows [first, second) and what it drew on.
+  std::vector<std::pair<int, int>> stripRows_;
+  struct StripDrawn {
+    std::vector<QRect> rects;
+    qint64 area = 0;
+    bool all = false;  // most of the strip: the whole layer counts as drawn
+  };
+  std::vector<StripDrawn> stripDrawn_;
+  ImageView stripView_;  // the layer's pixels, taken by beginStrips()
 
   // Pixels drawn on since the last Cls, so that clearing touches only those; `drawnAll_` once
   // that is most of the layer.
@@ -102,9 +124,11 @@ class Canvas : public DrawingSurface {
   int tilesY_ = 0;
   bool anyDirty_ = false;
   std::vector<QRect> changed_;
+  std::function<void()> onChange_;
 
   OleColor backColor_ = 0x00FFFFFF;
   QRgb backRgb_ = 0xFFFFFFFF;
+  OleColor fillColor_ = 0;
   QRgb fillRgb_ = 0xFF000000;
   QRgb foreRgb_ = 0xFF000000;  // outline of circles drawn without a colour: black
   bool fillSolid_ = false;

@@ -42,26 +42,23 @@ QRgb pixelAt(double dx, double dy, double r, const CircleStyle& style) {
   return coverColour(style, fillCover * (1.0 - ringCover), ringCover);
 }
 
-// The part of `area` inside an image of `size`; empty when none is.
-inline QRect clipped(const QRect& area, QSize size) {
-  return QRect(
-      QPoint(std::max(area.left(), 0), std::max(area.top(), 0)),
-      QPoint(std::min(area.right(), size.width() - 1), std::min(area.bottom(), size.height() - 1)));
-}
-
 }  // namespace
 
-QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style) {
+QRect rasterCircle(const ImageView& image, double cx, double cy, double r, const CircleStyle& style,
+                   const QRect& clip) {
   if (!(r > 0.0) || !std::isfinite(cx) || !std::isfinite(cy)) return {};
-  const int width = image.width();
-  const int height = image.height();
-  if (width <= 0 || height <= 0) return {};
+  const QRect area = clip & image.rect();
+  if (area.isEmpty()) return {};
+  const int width = image.size.width();
+  const int height = image.size.height();
 
   const QRgb fill = style.fill | 0xFF000000;
   if (std::isinf(r)) {
     if (!style.filled) return {};
-    image.fill(fill);
-    return image.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      std::fill(image.row(y) + area.left(), image.row(y) + area.right() + 1, fill);
+    }
+    return area;
   }
 
   const double half = style.penWidth / 2.0;
@@ -76,10 +73,10 @@ QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleSt
   const auto pixelAbove = [](double v, int limit) {
     return static_cast<int>(std::clamp(std::ceil(v), -1.0, static_cast<double>(limit)));
   };
-  const int x0 = std::max(pixelOf(cx - reach, width), 0);
-  const int x1 = std::min(pixelOf(cx + reach, width), width - 1);
-  const int y0 = std::max(pixelOf(cy - reach, height), 0);
-  const int y1 = std::min(pixelOf(cy + reach, height), height - 1);
+  const int x0 = std::max(pixelOf(cx - reach, width), area.left());
+  const int x1 = std::min(pixelOf(cx + reach, width), area.right());
+  const int y0 = std::max(pixelOf(cy - reach, height), area.top());
+  const int y1 = std::min(pixelOf(cy + reach, height), area.bottom());
   if (x0 > x1 || y0 > y1) return {};
 
   const double solid = inner - 0.5;  // pixels whose centre is this close are wholly fill
@@ -104,7 +101,7 @@ QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleSt
       }
     }
 
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    QRgb* const row = image.row(y);
     auto edge = [&](int x) {
       const double dx = x + 0.5 - cx;
       const QRgb src = pixelAt(dx, dy, r, style);
@@ -172,7 +169,7 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
   }
 }
 
-// Inlined into both callers: it runs for every circle of a redraw.
+// Inlined: it runs for every circle of a redraw.
 [[gnu::always_inline]] inline CircleRasterizer::Placement CircleRasterizer::place(
     double cx, double cy, double r, const CircleStyle& style) {
   if (!(r > 0.0 && r <= kMaxRadius) || !std::isfinite(cx) || !std::isfinite(cy) ||
@@ -196,61 +193,27 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
   return {&sprite, QRect(px + sprite.left, py + sprite.top, sprite.width, sprite.height)};
 }
 
-QRect CircleRasterizer::draw(QImage& image, double cx, double cy, double r,
-                             const CircleStyle& style) {
+QRect CircleRasterizer::draw(const ImageView& image, double cx, double cy, double r,
+                             const CircleStyle& style, const QRect& clip) {
   const Placement placement = place(cx, cy, r, style);
-  if (!placement.sprite) return rasterCircle(image, cx, cy, r, style);
-  const QRect visible = clipped(placement.area, image.size());
+  if (!placement.sprite) return rasterCircle(image, cx, cy, r, style, clip);
+  // The sprite's pixels inside the clip and the image, without QRect's general intersection:
+  // this runs for every circle.
+  const QRect& a = placement.area;
+  const QRect visible(
+      QPoint(std::max({a.left(), clip.left(), 0}), std::max({a.top(), clip.top(), 0})),
+      QPoint(std::min({a.right(), clip.right(), image.size.width() - 1}),
+             std::min({a.bottom(), clip.bottom(), image.size.height() - 1})));
   if (visible.isEmpty()) return {};
 
-  uchar* const bits = image.bits();
-  const qsizetype stride = image.bytesPerLine();
   for (int y = visible.top(); y <= visible.bottom(); ++y) {
     const QRgb* src = placement.row(y) + (visible.left() - placement.area.left());
-    auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+    QRgb* const row = image.row(y);
     for (int x = visible.left(); x <= visible.right(); ++x, ++src) {
       if (*src) row[x] = blendOver(row[x], *src);
     }
   }
   return visible;
-}
-
-bool CircleRasterizer::occlude(std::vector<std::uint8_t>& mask, QSize size, double cx, double cy,
-                               double r, const CircleStyle& style) {
-  const Placement placement = place(cx, cy, r, style);
-  if (!placement.sprite) return false;
-  const QRect visible = clipped(placement.area, size);
-  if (visible.isEmpty()) return true;  // nothing of it on the image
-  const int x0 = visible.left();
-  const int x1 = visible.right();
-  const int y0 = visible.top();
-  const int y1 = visible.bottom();
-
-  const auto spriteRow = [&](int y) { return placement.row(y) + (x0 - placement.area.left()); };
-  const auto maskRow = [&](int y) {
-    return mask.data() + static_cast<std::size_t>(y) * size.width();
-  };
-  bool hidden = true;
-  for (int y = y0; y <= y1 && hidden; ++y) {
-    const QRgb* src = spriteRow(y);
-    const std::uint8_t* covered = maskRow(y);
-    for (int x = x0; x <= x1; ++x, ++src) {
-      if (*src && !covered[x]) {
-        hidden = false;
-        break;
-      }
-    }
-  }
-  if (hidden) return true;
-  // An opaque pixel is stored as it is, whatever lay under it.
-  for (int y = y0; y <= y1; ++y) {
-    const QRgb* src = spriteRow(y);
-    std::uint8_t* covered = maskRow(y);
-    for (int x = x0; x <= x1; ++x, ++src) {
-      if (qAlpha(*src) == 255) covered[x] = 1;
-    }
-  }
-  return false;
 }
 
 }  // namespace platform

@@ -41,28 +41,48 @@ struct CircleStyle {
   bool operator==(const CircleStyle&) const = default;
 };
 
+// The pixels of a premultiplied ARGB image, taken once on the calling thread, so that several
+// threads can each draw into their own rows of it without touching the QImage.
+struct ImageView {
+  QRgb* bits = nullptr;
+  qsizetype stride = 0;  // in pixels
+  QSize size;
+
+  ImageView() = default;
+  explicit ImageView(QImage& image)
+      : bits(reinterpret_cast<QRgb*>(image.bits())),
+        stride(image.bytesPerLine() / 4),
+        size(image.size()) {}
+  QRgb* row(int y) const { return bits + y * stride; }
+  QRect rect() const { return QRect(QPoint(0, 0), size); }
+};
+
 // Draws a circle with centre (cx, cy) and radius r, all in device pixels of `image` (pixel (i, j)
 // has its centre at (i + 0.5, j + 0.5)), onto an ARGB32_Premultiplied image, computing each
-// pixel's coverage. A radius of zero or below, or a centre that is not finite, draws nothing; an
-// infinite radius covers the image with the fill. Returns the pixels it may have changed.
-QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style);
+// pixel's coverage. Only pixels inside `clip` are touched; each gets the same value as without a
+// clip, so strips of one image drawn apart make the same picture. A radius of zero or below, or a
+// centre that is not finite, draws nothing; an infinite radius covers the image with the fill.
+// Returns the pixels it may have changed.
+QRect rasterCircle(const ImageView& image, double cx, double cy, double r, const CircleStyle& style,
+                   const QRect& clip);
+inline QRect rasterCircle(QImage& image, double cx, double cy, double r, const CircleStyle& style) {
+  return rasterCircle(ImageView(image), cx, cy, r, style, image.rect());
+}
 
 // Draws circles like rasterCircle, but all but huge ones from pre-rendered sprites: one per
 // radius, style and centre position to an eighth of a pixel (a quarter for larger circles),
 // rendered when first used. A pattern uses
 // one radius and three colours, so after the first few circles every circle is a copy and
 // blend of a few dozen pixels, with no square roots.
+// One rasteriser per thread: its sprite cache is its own.
 class CircleRasterizer {
  public:
-  QRect draw(QImage& image, double cx, double cy, double r, const CircleStyle& style);
-
-  // The occlusion test of a circle as draw() would draw it, against `mask` (one byte a pixel of
-  // an image of `size`, nonzero where pixels are already covered opaquely by later circles).
-  // Returns true when every pixel the circle changes is covered; otherwise marks the pixels it
-  // covers opaquely and returns false. Circles too large for sprites are never hidden and mark
-  // nothing.
-  bool occlude(std::vector<std::uint8_t>& mask, QSize size, double cx, double cy, double r,
-               const CircleStyle& style);
+  // Draws only the pixels inside `clip`, as rasterCircle does.
+  QRect draw(const ImageView& image, double cx, double cy, double r, const CircleStyle& style,
+             const QRect& clip);
+  QRect draw(QImage& image, double cx, double cy, double r, const CircleStyle& style) {
+    return draw(ImageView(image), cx, cy, r, style, image.rect());
+  }
 
  private:
   static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis, a power of two

@@ -22,12 +22,13 @@ ErrorSink setErrorSink(ErrorSink sink);
 void reportError(const RuntimeError& error);
 
 // Runs one event handler as an entry point called from Qt's event loop: a runtime error ends the
-// handler and its callers here and is reported, and the program goes on. No exception ever
-// travels on into Qt's own frames.
+// handler and its callers here and is reported, and the program goes on; an interruption by the
+// user ends them too, with nothing to report. No exception ever travels on into Qt's own frames.
 template <typename Handler>
 void runEvent(Handler&& handler) noexcept {
   try {
     std::forward<Handler>(handler)();
+  } catch (const Interrupted&) {
   } catch (const RuntimeError& error) {
     reportError(error);
   } catch (const std::bad_alloc&) {

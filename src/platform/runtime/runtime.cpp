@@ -19,9 +19,6 @@ QString RuntimeError::message() const {
       return QStringLiteral("Nicht genügend Speicher");
     case InvalidPropertyValue:
       return QStringLiteral("Unzulässiger Eigenschaftswert");
-    case DrawingTooLarge:
-      return QStringLiteral(
-          "Die Zeichnung wurde abgebrochen, weil sie zu viele Punkte zum Zeichnen hat.");
   }
   return QStringLiteral("Anwendungs- oder objektdefinierter Fehler");
 }

@@ -20,8 +20,6 @@ class RuntimeError : public std::exception {
     OutOfMemory = 7,
     Overflow = 6,
     InvalidPropertyValue = 380,
-    // The program's own: a drawing stopped by the safeguard against endless drawing.
-    DrawingTooLarge = 1000,
   };
 
   explicit RuntimeError(Number number);
@@ -33,6 +31,13 @@ class RuntimeError : public std::exception {
  private:
   Number number_;
   QByteArray what_;
+};
+
+// Thrown when the user stops a long piece of work, such as a drawing. It ends the handler and its
+// callers like an error, but is no error: nothing is reported.
+class Interrupted : public std::exception {
+ public:
+  const char* what() const noexcept override { return "interrupted by the user"; }
 };
 
 // The number at the start of `text`: leading blanks skipped, optional sign, digits with "." as the

@@ -24,17 +24,17 @@ class DrawingSurfacePixels : public testing::Test {
  protected:
   void SetUp() override {
     box.setGeometry(0, 0, 689, 689);
-    box.Scale(-100, -100, 100, 100);
-    box.setFillSolid(true);
-    box.setFillColor(RGB(255, 0, 0));
-    box.Cls();
+    box.canvas().Scale(-100, -100, 100, 100);
+    box.canvas().setFillSolid(true);
+    box.canvas().setFillColor(RGB(255, 0, 0));
+    box.canvas().Cls();
   }
   QRgb at(int x, int y) const { return box.drawing().pixel(x, y); }
   PictureBox box{PictureBox::Border::Sunken3D};
 };
 
 TEST_F(DrawingSurfacePixels, CircleIsFilledWithFillColorAndOutlinedInForeColor) {
-  box.Circle(0, 0, kRadius);  // centre pixel 342
+  box.canvas().Circle(0, 0, kRadius);  // centre pixel 342
   EXPECT_EQ(at(342, 342), kRed);
   EXPECT_EQ(at(342 + 30, 342), kRed);
   EXPECT_LE(qGray(at(342 + 34, 342)), 4) << "outline pixel is black";
@@ -44,22 +44,22 @@ TEST_F(DrawingSurfacePixels, CircleIsFilledWithFillColorAndOutlinedInForeColor) 
 }
 
 TEST_F(DrawingSurfacePixels, YGrowsDownwardInUserUnits) {
-  box.Circle(50, 50, 2);  // user (50, 50) is pixel (513.75, 513.75)
+  box.canvas().Circle(50, 50, 2);  // user (50, 50) is pixel (513.75, 513.75)
   EXPECT_EQ(at(513, 513), kRed);
   EXPECT_EQ(at(171, 171), kTransparent);
   EXPECT_EQ(at(513, 171), kTransparent);
 }
 
 TEST_F(DrawingSurfacePixels, GivenOutlineColourReplacesForeColor) {
-  box.Circle(0, 0, kRadius, RGB(255, 255, 255));
+  box.canvas().Circle(0, 0, kRadius, RGB(255, 255, 255));
   EXPECT_GE(qGray(at(342 + 34, 342)), 250);
   EXPECT_EQ(qRed(at(342 + 34, 342)), qBlue(at(342 + 34, 342))) << "white, not red";
   EXPECT_EQ(at(342, 342), kRed);
 }
 
 TEST_F(DrawingSurfacePixels, TransparentFillStyleLeavesTheInsideEmpty) {
-  box.setFillSolid(false);
-  box.Circle(0, 0, kRadius);
+  box.canvas().setFillSolid(false);
+  box.canvas().Circle(0, 0, kRadius);
   EXPECT_EQ(at(342, 342), kTransparent);
   EXPECT_EQ(at(342 + 30, 342), kTransparent);
   EXPECT_GE(qAlpha(at(342 + 34, 342)), 250);
@@ -68,32 +68,32 @@ TEST_F(DrawingSurfacePixels, TransparentFillStyleLeavesTheInsideEmpty) {
 TEST_F(DrawingSurfacePixels, ZeroNegativeOrNonFiniteSizesDrawNothing) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  box.Circle(0, 0, 0);
-  box.Circle(0, 0, -5);
-  box.Circle(0, 0, nan);
-  box.Circle(inf, 0, 5);
-  box.Circle(nan, nan, 5);
-  box.Circle(1e30f, -1e30f, 5);
+  box.canvas().Circle(0, 0, 0);
+  box.canvas().Circle(0, 0, -5);
+  box.canvas().Circle(0, 0, nan);
+  box.canvas().Circle(inf, 0, 5);
+  box.canvas().Circle(nan, nan, 5);
+  box.canvas().Circle(1e30f, -1e30f, 5);
   QImage empty(box.drawing().size(), QImage::Format_ARGB32_Premultiplied);
   empty.fill(Qt::transparent);
   EXPECT_EQ(box.drawing(), empty);
 }
 
 TEST_F(DrawingSurfacePixels, InfiniteRadiusCoversTheSurface) {
-  box.Circle(0, 0, std::numeric_limits<float>::infinity());
+  box.canvas().Circle(0, 0, std::numeric_limits<float>::infinity());
   EXPECT_EQ(at(0, 0), kRed);
   EXPECT_EQ(at(684, 684), kRed);
 }
 
 TEST_F(DrawingSurfacePixels, ClsErasesEverything) {
-  box.Circle(0, 0, 10);
-  box.Cls();
+  box.canvas().Circle(0, 0, 10);
+  box.canvas().Cls();
   EXPECT_EQ(at(342, 342), kTransparent);
 }
 
 TEST_F(DrawingSurfacePixels, BackColorChangeKeepsTheDrawing) {
-  box.Circle(0, 0, 10);
-  box.setBackColor(RGB(0, 0, 0));
+  box.canvas().Circle(0, 0, 10);
+  box.canvas().setBackColor(RGB(0, 0, 0));
   EXPECT_EQ(at(342, 342), kRed);
   const QImage shown = box.grab().toImage();
   EXPECT_EQ(shown.pixel(2 + 342, 2 + 342), kRed);
@@ -101,7 +101,7 @@ TEST_F(DrawingSurfacePixels, BackColorChangeKeepsTheDrawing) {
 }
 
 TEST_F(DrawingSurfacePixels, VisibleAreaIsTheScaledSquareWithATwoPixelMargin) {
-  const QRectF area = box.visibleArea();
+  const QRectF area = box.canvas().visibleArea();
   EXPECT_NEAR(area.left(), -100 - 2 * 200.0 / 685, 1e-9);
   EXPECT_NEAR(area.top(), -100 - 2 * 200.0 / 685, 1e-9);
   EXPECT_NEAR(area.right(), 100 + 2 * 200.0 / 685, 1e-9);
@@ -111,7 +111,7 @@ TEST(PictureBoxMouse, PositionsArriveInUserUnits) {
   // The target pad: 177 x 169 pixels with its border, 173 x 165 inside, 0 .. 100 on both axes.
   PictureBox pad(PictureBox::Border::Sunken3D);
   pad.setGeometry(0, 0, 177, 169);
-  pad.Scale(0, 0, 100, 100);
+  pad.canvas().Scale(0, 0, 100, 100);
   QSignalSpy down(&pad, &PictureBox::mouseDown);
   QTest::mousePress(&pad, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
   ASSERT_EQ(down.size(), 1);

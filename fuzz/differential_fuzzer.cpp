@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// ReadParameters and the renderer on arbitrary texts in the five rows (one line each), drawn on a
+// small canvas in 1 to 4 strips, against drawing every circle in order: the same pixels, the same
+// error and the same FillColor. Drawings whose plain loop would run long are drawn by the
+// renderer alone, stopped after a few pieces of work.
+#include "canvas.h"
+#include "renderer.h"
+#include "support/every_circle.h"
+
+#include <QList>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+platform::Canvas smallSurface() {
+  platform::Canvas canvas;
+  canvas.resize(QSize(64, 64), 1.0);
+  canvas.Scale(-100, -100, 100, 100);
+  canvas.setFillSolid(true);
+  canvas.setFillColor(0x00123456);
+  return canvas;
+}
+
+// Stops a drawing after a few checks, so that no run takes long.
+class FewPieces : public pattern::DrawMonitor {
+ public:
+  bool keepGoing(double done) override {
+    if (done < 0 || done > 1) std::abort();
+    return ++checks_ < 4;
+  }
+
+ private:
+  int checks_ = 0;
+};
+
+int errorOf(auto&& draw) {
+  try {
+    draw();
+  } catch (const platform::RuntimeError& error) {
+    if (error.number() != platform::RuntimeError::Overflow) std::abort();
+    return error.number();
+  } catch (const platform::Interrupted&) {
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const QList<QByteArray> rows =
+      QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)).split('\n');
+  pattern::ParameterSet parameters{600, 2, 20, 0, 137.5};
+  const int readError = errorOf([&] {
+    pattern::ReadParameters(parameters, [&](int row) {
+      return row < rows.size() ? QString::fromUtf8(rows[row]) : QString();
+    });
+  });
+  if (readError < 0) std::abort();
+  const int strips = static_cast<int>(size % 4) + 1;
+
+  platform::Canvas canvas = smallSurface();
+  if (reference::plainLoopLength(parameters.PointTotal) > 20000) {
+    FewPieces monitor;
+    errorOf([&] { pattern::drawPattern(parameters, canvas, {&monitor, strips}); });
+    return 0;
+  }
+  const int error = errorOf([&] { pattern::drawPattern(parameters, canvas, {nullptr, strips}); });
+  platform::Canvas plain = smallSurface();
+  const int plainError = errorOf([&] { reference::drawEveryCircle(parameters, plain); });
+  if (error != plainError || canvas.FillColor() != plain.FillColor() ||
+      canvas.drawing() != plain.drawing()) {
+    std::abort();
+  }
+  return 0;
+}
