@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The program as a screen reader sees it, through the AT-SPI accessibility bus: the role and
 name of every control, the values of the scroll bars, the texts of the boxes (also after a
-change), and the order in which Tab moves the focus."""
+change), the order in which Tab moves the focus, and the progress of a long drawing."""
 import os
 import signal
 import subprocess
@@ -199,6 +199,31 @@ def main():
             order.append(focused_control())
         print("focus order:", ", ".join(f"{o[0]} {o[1]}" if o else "none" for o in order))
         check(order == expected + [expected[0]], f"focus order {order}")
+
+        # A drawing of seconds (row 1 = 600, row 2 = 0.1, row 0 = 7000, typed) shows a progress
+        # bar in a dialog whose button stops it; the status box then says so.
+        subprocess.run(["xdotool", "windowsize", "--sync", window_id, "1040", "720"], timeout=15)
+        def type_into(name, text):
+            extents = by_name[("text", name)].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            subprocess.run(["xdotool", "mousemove", str(extents.x + extents.width // 2),
+                            str(extents.y + extents.height // 2), "click", "1", "key", "ctrl+a",
+                            "type", text], check=True, timeout=15)
+        type_into("Größe Punkte", "600")
+        type_into("Radiuszunahme", "0.1")
+        type_into("Anzahl Punkte", "7000")
+        def progress_bar():
+            return next((node for node in descendants(app)
+                         if node.getRoleName() == "progress bar"), None)
+        check(wait_for(lambda: progress_bar() is not None, timeout=20), "no progress bar shown")
+        cancel = next((node for node in descendants(app)
+                       if node.getRoleName() == "push button" and node.name == "Abbrechen"), None)
+        check(cancel is not None, "no button to stop the drawing")
+        if cancel is not None:
+            cancel.queryAction().doAction(0)
+            check(wait_for(lambda: text_of(by_name[("text", "Statusanzeige")])
+                           == "Zeichnung abgebrochen", timeout=10),
+                  f"status after stopping: {text_of(by_name[('text', 'Statusanzeige')])!r}")
+            check(wait_for(lambda: progress_bar() is None), "the progress bar stays")
     finally:
         program.kill()
         os.killpg(bus.pid, signal.SIGTERM)
