@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QScopeGuard>
 
@@ -69,6 +70,41 @@ QAccessibleInterface* formFactory(const QString& /*className*/, QObject* object)
 
 }  // namespace
 
+namespace {
+
+// Plain digits with a decimal comma and as few of them as say the value exactly; an exponent only
+// for the very large and the very small, which a screen reader cannot read out otherwise.
+QString germanNumber(double value, int decimals = QLocale::FloatingPointShortest) {
+  static const QLocale german(QLocale::German, QLocale::Germany);
+  const double size = std::abs(value);
+  const bool plain = size == 0 || (size >= 1e-6 && size < 1e15);
+  return german.toString(value, plain ? 'f' : 'g',
+                         plain ? decimals : QLocale::FloatingPointShortest);
+}
+
+QString colourName(platform::OleColor color) {
+  for (const ControlDef& def : kControls) {
+    if (def.kind == Kind::Swatch && def.backColor == color) {
+      return QString::fromUtf8(def.accessibleName).section(u' ', 1);
+    }
+  }
+  return QStringLiteral("#%1").arg(color, 6, 16, QLatin1Char('0'));
+}
+
+}  // namespace
+
+QString describePicture(const pattern::ParameterSet& parameters, platform::OleColor background,
+                        bool empty, bool complete) {
+  const QString backgroundText = QStringLiteral("Hintergrund ") + colourName(background);
+  if (empty) return QStringLiteral("Leer, ") + backgroundText;
+  const QString drawn =
+      QStringLiteral("%1 Punkte in drei Farben, Winkel %2°, Größe %3, Radiuszunahme %4, %5")
+          .arg(germanNumber(parameters.PointTotal), germanNumber(parameters.DivergenceAngle, 2),
+               germanNumber(parameters.PointSize), germanNumber(parameters.RadiusStep),
+               backgroundText);
+  return complete ? drawn : QStringLiteral("Unvollständig: ") + drawn;
+}
+
 std::int64_t delayPasses(double speed) {
   const double count = std::nearbyint((100 - speed) * 100000);
   if (count < 0) return 0;
@@ -94,6 +130,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   connect(&repaintPacer_, &QTimer::timeout, this, [this] {
     QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
   });
+  describeLater_.setSingleShot(true);
+  connect(&describeLater_, &QTimer::timeout, this, &Form1::publishDescription);
   platform::runEvent([this] { Form_Load(); });
   // The first control in tab order has the focus when the window opens.
   control(kControls.front().id)->setFocus();
@@ -120,7 +158,7 @@ QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
       return swatch;
     }
     case Kind::Button: {
-      auto* button = new QPushButton(text, container);
+      auto* button = new platform::PushButton(text, container);
       if (def.backColor != kStyleColor) {
         // A graphical button: the face shows its back colour as it is, not shaded by the style.
         button->setStyleSheet(
@@ -251,12 +289,15 @@ void Form1::Command1_Click() {
     pattern::drawPattern(parameters, Picture1->canvas(), {&progress_});
   } catch (const platform::Interrupted&) {
     progress_.finish(false);
+    describePicture(Picture::Stopped);
     Text1->setText(QStringLiteral("Zeichnung abgebrochen"));
     throw;
   } catch (...) {
     progress_.finish(false);
+    describePicture(Picture::Drawn);
     throw;
   }
+  describePicture(Picture::Drawn);
   // During an animation the next step follows at once: one indicator stays up for all of them.
   progress_.finish(runningAnimations_ > 0);
 }
@@ -272,6 +313,25 @@ void Form1::txtParameter_Change(int /*index*/) {
 
 void Form1::Command2_Click() {
   Picture1->canvas().Cls();
+  describePicture(Picture::Empty);
+}
+
+void Form1::describePicture(Picture shown) {
+  shown_ = shown;
+  constexpr qint64 kInterval = 1000;  // milliseconds between two descriptions at the most
+  if (sinceDescribed_.isValid() && sinceDescribed_.elapsed() < kInterval) {
+    if (!describeLater_.isActive()) {
+      describeLater_.start(static_cast<int>(kInterval - sinceDescribed_.elapsed()));
+    }
+    return;
+  }
+  publishDescription();
+}
+
+void Form1::publishDescription() {
+  sinceDescribed_.start();
+  Picture1->setAccessibleDescription(window::describePicture(
+      parameters, Picture1->BackColor(), shown_ == Picture::Empty, shown_ == Picture::Drawn));
 }
 
 void Form1::Command3_Click() {
@@ -378,6 +438,7 @@ void Form1::Picture1_MouseUp(int /*button*/, int /*shift*/, float /*x*/, float /
 
 void Form1::Picture2_Click(int index) {
   Picture1->canvas().setBackColor(Picture2.at(index)->BackColor());
+  describePicture(shown_);
 }
 
 }  // namespace window

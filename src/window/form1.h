@@ -92,6 +92,12 @@ class Form1 : public QWidget {
     return static_cast<Widget*>(control(id));
   }
   void connectHandlers();
+  // The drawing surface's accessible description tells what it shows: after each drawing, a
+  // clearing and a change of background. Screen readers hear of a change at most once a second,
+  // the latest state last.
+  enum class Picture { Drawn, Stopped, Empty };
+  void describePicture(Picture shown);
+  void publishDescription();
   void ReadParameters();
   // Sets `row`'s scroll bar from a target-pad coordinate (0 to 100).
   void mapToRow(int row, float coordinate);
@@ -103,8 +109,16 @@ class Form1 : public QWidget {
   QTimer repaintPacer_;
   int redraws_ = 0;
   int runningAnimations_ = 0;
+  Picture shown_ = Picture::Empty;
+  QElapsedTimer sinceDescribed_;
+  QTimer describeLater_;
   DrawingProgress progress_{this};
 };
+
+// What the drawing surface shows, in German, for a screen reader: the points drawn with the
+// parameters and background, or that it is empty.
+QString describePicture(const pattern::ParameterSet& parameters, platform::OleColor background,
+                        bool empty, bool complete);
 
 // Busy passes of the animation's idle wait between two turns for a speed number: more speed,
 // less wait. Any speed above 100 means none; a count too large for 32 bits is capped.

@@ -175,12 +175,25 @@ def main():
         for name, text in TEXTS.items():
             check(text_of(by_name[("text", name)]) == text, f"text {name}: {text_of(by_name[('text', name)])!r}")
 
+        # The drawing surface's description tells the picture.
+        canvas = by_name[("canvas", "Zeichenfläche")]
+        described = "Punkte in drei Farben, Winkel 137,50°, Größe 2, Radiuszunahme 20, Hintergrund weiß"
+        print("description at start-up:", repr(canvas.description))
+        check(canvas.description == "600 " + described, f"description {canvas.description!r}")
+
         # A change through the bar's value reaches its box as the program writes it.
         by_name[("scroll bar", "Anzahl Punkte")].queryValue().currentValue = 201
         check(wait_for(lambda: text_of(by_name[("text", "Anzahl Punkte")]) == " 201"),
               f"after the bar moved, row 0 reads {text_of(by_name[('text', 'Anzahl Punkte')])!r}")
         check(by_name[("scroll bar", "Anzahl Punkte")].queryValue().currentValue == 201,
               "bar 0 did not take 201")
+        check(wait_for(lambda: canvas.description == "603 " + described),
+              f"description after row 0 became 201: {canvas.description!r}")
+        print("description after row 0 = 201:", repr(canvas.description))
+        by_name[("push button", "löschen")].queryAction().doAction(0)
+        check(wait_for(lambda: canvas.description == "Leer, Hintergrund weiß"),
+              f"description after löschen: {canvas.description!r}")
+        print("description after löschen:", repr(canvas.description))
 
         # Focus: on the drawing surface at the start, then Tab through every focusable control
         # in tab order and round to the start again.
@@ -200,23 +213,31 @@ def main():
         print("focus order:", ", ".join(f"{o[0]} {o[1]}" if o else "none" for o in order))
         check(order == expected + [expected[0]], f"focus order {order}")
 
-        # A drawing of seconds (row 1 = 600, row 2 = 0.1, row 0 = 7000, typed) shows a progress
-        # bar in a dialog whose button stops it; the status box then says so.
+        # A drawing of seconds (row 1 = 600, row 2 = 0.1, row 0 = 20000, each pasted at once)
+        # shows a progress bar in a dialog whose button stops it; the status box then says so.
         subprocess.run(["xdotool", "windowsize", "--sync", window_id, "1040", "720"], timeout=15)
-        def type_into(name, text):
+        def paste_into(name, text):
+            subprocess.run(["xclip", "-selection", "clipboard"], input=text, text=True,
+                           check=True, timeout=15)
             extents = by_name[("text", name)].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
             subprocess.run(["xdotool", "mousemove", str(extents.x + extents.width // 2),
                             str(extents.y + extents.height // 2), "click", "1", "key", "ctrl+a",
-                            "type", text], check=True, timeout=15)
-        type_into("Größe Punkte", "600")
-        type_into("Radiuszunahme", "0.1")
-        type_into("Anzahl Punkte", "7000")
+                            "key", "ctrl+v"], check=True, timeout=15)
+            check(wait_for(lambda: text_of(by_name[("text", name)]) == text, timeout=30),
+                  f"{name} reads {text_of(by_name[('text', name)])!r}, not {text!r}")
+        paste_into("Größe Punkte", "600")
+        paste_into("Radiuszunahme", "0.1")
+        paste_into("Anzahl Punkte", "20000")
         def progress_bar():
             return next((node for node in descendants(app)
                          if node.getRoleName() == "progress bar"), None)
         check(wait_for(lambda: progress_bar() is not None, timeout=20), "no progress bar shown")
-        cancel = next((node for node in descendants(app)
-                       if node.getRoleName() == "push button" and node.name == "Abbrechen"), None)
+        bar = progress_bar()
+        cancel = None
+        if bar is not None:
+            cancel = next((node for node in bar.parent
+                           if node.getRoleName() == "push button" and node.name == "Abbrechen"),
+                          None)
         check(cancel is not None, "no button to stop the drawing")
         if cancel is not None:
             cancel.queryAction().doAction(0)

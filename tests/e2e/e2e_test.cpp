@@ -334,6 +334,69 @@ TEST_F(RealWindow, ClosingTheWindowDuringARunEndsTheProgram) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 
+// The focus mark's blue, as against the grey and dark lines of a frame and the navy swatch.
+bool isHighlight(QRgb c) {
+  return qBlue(c) > qRed(c) + 60 && qGreen(c) > 100;
+}
+
+// The focus mark shows only where the keyboard put the focus; the keys of a horizontal bar and
+// Enter on a push button act as on the desktop.
+TEST_F(RealWindow, KeysAndTheFocusMark) {
+  RealProgram program;
+  const QRect outer = window::toPixels(window::kControls[0].place);
+  const auto innerFrameLine = [&] {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, outer.x() + 1, outer.center().y(), 1, 1)
+        .toImage()
+        .pixel(0, 0);
+  };
+  EXPECT_FALSE(isHighlight(innerFrameLine())) << "a focus mark at start-up";
+
+  // Swatch 0 (white) clicked: the focus, but no ring. Tab: swatch 1 (navy) has the ring.
+  const QPoint swatches = surfaceRect().topLeft();
+  const auto swatchRing = [&](int x) {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, swatches.x() + x + 2, swatches.y() + 12, 1, 1)
+        .toImage()
+        .pixel(0, 0);
+  };
+  click(swatches + QPoint(13, 13));
+  QTest::qWait(300);
+  EXPECT_FALSE(isHighlight(swatchRing(0))) << "a ring after a click";
+  xdotool({"key", "Tab"});
+  QTest::qWait(300);
+  EXPECT_TRUE(isHighlight(swatchRing(5 * 25))) << "no ring after Tab";
+
+  // On through the other swatches to the drawing surface, marked now, and on to the angle bar.
+  xdotool({"key", "--delay", "40", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab"});
+  QTest::qWait(300);
+  EXPECT_TRUE(isHighlight(innerFrameLine())) << "no mark on the surface after Tab";
+  xdotool({"key", "--delay", "40", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab"});
+
+  pattern::ParameterSet p{600, 2, 20, 0, 137.5};
+  constexpr platform::OleColor kWhite = 0x00FFFFFF;
+  struct KeyCase {
+    const char* key;
+    int angle;  // hundredths of a degree after the key
+  };
+  for (const KeyCase& c : {KeyCase{"Right", 13751}, KeyCase{"Down", 13752}, KeyCase{"Left", 13751},
+                           KeyCase{"Up", 13750}, KeyCase{"Next", 13760}, KeyCase{"Prior", 13750},
+                           KeyCase{"End", 18000}, KeyCase{"Home", 0}}) {
+    xdotool({"key", c.key});
+    p.DivergenceAngle = c.angle / 100.0;
+    double share = 0;
+    EXPECT_TRUE(program.shows(expectedSurface(p, kWhite), &share))
+        << c.key << " should show " << c.angle << ": " << share;
+  }
+
+  // Tab to "löschen"; Return clears the surface.
+  xdotool({"key", "Tab", "Return"});
+  QImage white(surfaceRect().size(), QImage::Format_RGB32);
+  white.fill(Qt::white);
+  double share = 0;
+  EXPECT_TRUE(program.shows(white, &share)) << "Return on löschen: " << share;
+}
+
 // Screen pixels of the whole display, in its own device pixels.
 QImage screenPixels(QRect deviceRect) {
   return QGuiApplication::primaryScreen()

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 using window::Form1;
@@ -355,6 +356,60 @@ TEST_F(MainWindow, EscapeStopsALongDrawingAndTheAnimation) {
   EXPECT_EQ(form.hscParameter[4]->Value(), 13751) << "the run ended in its first step";
   EXPECT_EQ(form.drawingProgress().dialog(), nullptr);
   EXPECT_TRUE(errors.numbers.empty());
+}
+
+struct DescriptionCase {
+  pattern::ParameterSet parameters;
+  platform::OleColor background;
+  bool empty;
+  bool complete;
+  const char* text;
+  friend void PrintTo(const DescriptionCase& c, std::ostream* os) { *os << c.text; }
+};
+
+class PictureDescription : public testing::TestWithParam<DescriptionCase> {};
+
+TEST_P(PictureDescription, TellsPointsParametersAndBackgroundInGerman) {
+  const DescriptionCase& c = GetParam();
+  EXPECT_EQ(window::describePicture(c.parameters, c.background, c.empty, c.complete).toStdString(),
+            c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, PictureDescription,
+    testing::Values(
+        DescriptionCase{{600, 2, 20, 0, 137.5},
+                        0x00FFFFFF,
+                        false,
+                        true,
+                        "600 Punkte in drei Farben, Winkel 137,50°, Größe 2, Radiuszunahme 20, "
+                        "Hintergrund weiß"},
+        DescriptionCase{{7.5, 2.5, -4, 0, 0.01},
+                        0x00800000,
+                        false,
+                        true,
+                        "7,5 Punkte in drei Farben, Winkel 0,01°, Größe 2,5, Radiuszunahme -4, "
+                        "Hintergrund marineblau"},
+        DescriptionCase{{3e9, 2, 0.00001, 0, 137.5},
+                        0x00000000,
+                        false,
+                        false,
+                        "Unvollständig: 3.000.000.000 Punkte in drei Farben, Winkel 137,50°, "
+                        "Größe 2, Radiuszunahme 0,00001, Hintergrund schwarz"},
+        DescriptionCase{
+            {600, 2, 20, 0, 137.5}, 0x00C0FFFF, true, true, "Leer, Hintergrund hellgelb"}));
+
+// Screen readers hear of the picture at most about once a second: twenty redraws in a row leave
+// the description as it was, and the latest picture is told a second later.
+TEST_F(MainWindow, DescriptionFollowsTheDrawingsAtMostOnceASecond) {
+  const QString atStart = form.Picture1->accessibleDescription();
+  EXPECT_TRUE(atStart.startsWith(QStringLiteral("600 Punkte")));
+  for (int k = 0; k < 20; ++k)
+    form.hscParameter[0]->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(form.Picture1->accessibleDescription(), atStart);
+  QTest::qWait(1100);
+  EXPECT_TRUE(form.Picture1->accessibleDescription().startsWith(QStringLiteral("660 Punkte")))
+      << form.Picture1->accessibleDescription().toStdString();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 
 #include <cstdint>
@@ -45,8 +46,23 @@ class ScrollBar : public QScrollBar {
   // differs from the current one, runs the Change handler before returning.
   void assignValue(int value);
 
+ protected:
+  // The keys of a horizontal bar on the desktop: right and down one step up, left and up one
+  // down, Page Down and Page Up a page, Home and End to Min and Max, each a change like a click.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   ChangeHandler onChange_;
+};
+
+// A push button that Enter and Return click while it has the focus, as Space does.
+class PushButton : public QPushButton {
+  Q_OBJECT
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace platform

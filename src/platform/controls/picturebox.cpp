@@ -101,6 +101,18 @@ void PictureBox::keyPressEvent(QKeyEvent* event) {
 
 // The focus mark is drawn in the border, so the whole box is repainted when it comes and goes.
 void PictureBox::focusInEvent(QFocusEvent* event) {
+  switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+      focusMarked_ = true;
+      break;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+      break;  // the focus comes back as it was
+    default:
+      focusMarked_ = false;
+  }
   QWidget::focusInEvent(event);
   update();
 }
@@ -191,7 +203,7 @@ void PictureBox::paintBorder(QPainter& painter, QSize size) const {
   const int outer = std::max(1, total / 2);
   const int inner = total - outer;
   // The focus mark: the inner line of the border in the highlight colour.
-  const bool focused = hasFocus();
+  const bool focused = showsFocusMark();
   const QColor highlight = pal.color(QPalette::Highlight);
   painter.fillRect(0, 0, w, h, pal.color(QPalette::Light));
   painter.fillRect(0, 0, w - outer, outer, pal.color(QPalette::Dark));
@@ -254,7 +266,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     }
   }
   lastPaintedArea_ = area;
-  if (hasFocus() && border_ == Border::FlatLine) {
+  if (showsFocusMark() && border_ == Border::FlatLine) {
     // Inside a one-line border there is only the back colour (a swatch): the focus mark, a
     // highlight ring two lines wide, goes there, over the copied image.
     const QColor highlight = palette().color(QPalette::Highlight);

@@ -79,6 +79,10 @@ class PictureBox : public QWidget {
 
   Border border_;
   bool pressable_ = false;
+  // The focus mark shows only where the keyboard put the focus (Tab, Shift+Tab), not after a
+  // click or when the window opens.
+  bool focusMarked_ = false;
+  bool showsFocusMark() const { return focusMarked_ && hasFocus(); }
   Canvas canvas_;
   QTimer repaintTimer_;
   bool repaintScheduled_ = false;
