@@ -6,14 +6,20 @@
 // device-pixel ratio, as the program does.
 //
 // Usage: naive_peer SECONDS. Runs that long and prints the steps it made and its CPU seconds.
+// Or: naive_peer --bar X Y WIDTH HEIGHT. Shows the pattern once and a horizontal scroll bar at
+// that place (window pixels, the window 1040 x 720) whose every change redraws it at its value
+// in hundredths of a degree, the naive way: the yardstick of how soon a click shows.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWidget>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -73,6 +79,19 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const double seconds = argc > 1 ? std::atof(argv[1]) : 5;
   Surface surface;
+  if (argc == 6 && std::strcmp(argv[1], "--bar") == 0) {
+    surface.resize(1040, 720);
+    auto* bar = new QScrollBar(Qt::Horizontal, &surface);
+    bar->setGeometry(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                     std::atoi(argv[5]));
+    bar->setRange(0, 18000);
+    bar->setValue(13750);
+    QObject::connect(bar, &QScrollBar::valueChanged, &surface,
+                     [&surface](int value) { surface.step(value / 100.0); });
+    surface.show();
+    surface.step(137.5);
+    return QApplication::exec();
+  }
   surface.show();
   QElapsedTimer timer;
   timer.start();

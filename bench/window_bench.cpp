@@ -4,6 +4,10 @@
 // repetition. Counters: steps per second of each, their ratio, the program's CPU time per step
 // (from /proc) and its start-up time to the first visible pattern.
 //
+// How soon a click shows: a press on the right arrow of the angle bar (row 4), sent through XTest,
+// to the first changed pixel of the drawing surface, for the program and for the peer with a
+// scroll bar at the same place; the median of 21 presses.
+//
 // Steps of the program are read from its angle box (row 4) through the clipboard (xclip) before
 // "lauf" and after "stop", a measured time apart; a run of more than 17,997 steps in that time
 // would wrap unseen.
@@ -20,7 +24,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -80,10 +88,68 @@ int copiedNumber() {
   return ok ? value : -1;
 }
 
+// A press or release of the left button at a screen position, as the window system's own input.
+void fakeButton(bool press, QPoint at) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* connection = x11->connection();
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  xcb_test_fake_input(connection, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root,
+                      static_cast<std::int16_t>(at.x()), static_cast<std::int16_t>(at.y()), 0);
+  xcb_test_fake_input(connection, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1,
+                      XCB_CURRENT_TIME, root, 0, 0, 0);
+  xcb_flush(connection);
+}
+
+QImage screenArea(const QRect& area) {
+  return QApplication::primaryScreen()
+      ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+      .toImage();
+}
+
+// Median milliseconds from a press at `arrow` to the first change in `area` (device pixels).
+double clickLatencyMs(QPoint arrow, const QRect& area) {
+  std::vector<double> samples;
+  for (int k = 0; k < 21; ++k) {
+    const QImage before = screenArea(area);
+    QElapsedTimer timer;
+    timer.start();
+    fakeButton(true, arrow);
+    double shown = -1;
+    while (timer.elapsed() < 1000) {
+      if (screenArea(area) != before) {
+        shown = timer.nsecsElapsed() / 1e6;
+        break;
+      }
+    }
+    fakeButton(false, arrow);
+    if (shown >= 0) samples.push_back(shown);
+    pump(150);
+  }
+  if (samples.empty()) return -1;
+  std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+  return samples[samples.size() / 2];
+}
+
+// The right arrow of the angle bar, and a square of the surface round user point (0, 55) where
+// each step moves circles by pixels: in device pixels, for a surface whose inner area starts at
+// `surfaceTopLeft` (window pixels) and is 685 pixels wide.
+QPoint angleArrow() {
+  const QRect bar = window::toPixels(window::definitionOf(window::Control::hscParameter4).place);
+  return QPoint(qRound((bar.right() - 6) * gScale), qRound(bar.center().y() * gScale));
+}
+
+QRect latencyArea(QPoint surfaceTopLeft) {
+  const double perUnit = 685 / 200.0;
+  const QPointF centre = QPointF(surfaceTopLeft) + QPointF(100, 155) * perUnit;
+  const QPointF half(15 * perUnit, 15 * perUnit);
+  return QRectF((centre - half) * gScale, (centre + half) * gScale).toAlignedRect();
+}
+
 struct ProgramRun {
   double stepsPerSecond = 0;
   double cpuMsPerStep = 0;
   double startupMs = 0;
+  double clickMs = 0;
 };
 
 ProgramRun runProgram(benchmark::State& state) {
@@ -120,6 +186,8 @@ ProgramRun runProgram(benchmark::State& state) {
   xdotool({"windowsize", windowId, QString::number(qRound(1040 * gScale)),
            QString::number(qRound(720 * gScale))});
   pump(300);
+  const QRect surface = window::toPixels(window::definitionOf(window::Control::Picture1).place);
+  result.clickMs = clickLatencyMs(angleArrow(), latencyArea(surface.topLeft() + QPoint(2, 2)));
   click(window::Control::txtParameter3);
   xdotool({"key", "ctrl+a"});
   xdotool({"type", "400"});
@@ -155,7 +223,28 @@ ProgramRun runProgram(benchmark::State& state) {
 struct PeerRun {
   double stepsPerSecond = 0;
   double cpuMsPerStep = 0;
+  double clickMs = 0;
 };
+
+// The peer with a scroll bar where the program has its angle bar: how soon its click shows.
+double peerClickMs() {
+  const QRect bar = window::toPixels(window::definitionOf(window::Control::hscParameter4).place);
+  QProcess peer;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(gScale));
+  peer.setProcessEnvironment(environment);
+  peer.start(QStringLiteral(QUIRLBILD_PEER),
+             {"--bar", QString::number(bar.x()), QString::number(bar.y()),
+              QString::number(bar.width()), QString::number(bar.height())});
+  QString id;
+  xdotool({"search", "--sync", "--onlyvisible", "--name", "^naive peer$"}, &id);
+  xdotool({"windowmove", id.section('\n', 0, 0), "0", "0"});
+  pump(500);
+  const double ms = clickLatencyMs(angleArrow(), latencyArea(QPoint(10, 10)));
+  peer.kill();
+  peer.waitForFinished(5000);
+  return ms;
+}
 
 PeerRun runPeer() {
   QProcess peer;
@@ -177,6 +266,7 @@ void windowPaired(benchmark::State& state, double scale) {
   for (auto _ : state) {
     program = runProgram(state);
     peer = runPeer();
+    peer.clickMs = peerClickMs();
   }
   state.counters["program_steps_per_s"] = program.stepsPerSecond;
   state.counters["peer_steps_per_s"] = peer.stepsPerSecond;
@@ -185,6 +275,9 @@ void windowPaired(benchmark::State& state, double scale) {
   state.counters["program_cpu_ms_per_step"] = program.cpuMsPerStep;
   state.counters["peer_cpu_ms_per_step"] = peer.cpuMsPerStep;
   state.counters["program_startup_ms"] = program.startupMs;
+  state.counters["program_click_ms"] = program.clickMs;
+  state.counters["peer_click_ms"] = peer.clickMs;
+  state.counters["click_ratio"] = peer.clickMs > 0 ? program.clickMs / peer.clickMs : 0;
 }
 
 }  // namespace

@@ -125,11 +125,6 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   createControls();
   connectHandlers();
   resize(kFormInnerWidth / kTwipsPerPixel, kFormInnerHeight / kTwipsPerPixel);
-  repaintPacer_.setSingleShot(true);
-  repaintPacer_.setTimerType(Qt::PreciseTimer);
-  connect(&repaintPacer_, &QTimer::timeout, this, [this] {
-    QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-  });
   describeLater_.setSingleShot(true);
   connect(&describeLater_, &QTimer::timeout, this, &Form1::publishDescription);
   platform::runEvent([this] { Form_Load(); });
@@ -229,6 +224,9 @@ void Form1::createControls() {
     controls_[static_cast<std::size_t>(def.id)] = widget;
   }
   Picture1 = controlAs<PictureBox>(Control::Picture1);
+  for (QWidget* widget : controls_) {
+    if (auto* box = qobject_cast<PictureBox*>(widget)) box->setPacer(pacer_);
+  }
   picZiel = controlAs<PictureBox>(Control::picZiel);
   Command1 = controlAs<QPushButton>(Control::Command1);
   Command2 = controlAs<QPushButton>(Control::Command2);
@@ -365,24 +363,6 @@ void Form1::Command4_Click() {
 void Form1::Command5_Click() {
   ending_ = true;
   platform::End();
-}
-
-// The window's repaints follow the screen's refresh: a repaint asked for sooner waits for the
-// next refresh, when everything changed by then is painted at once. The animation above speed
-// 100 changes the angle box, its bar and the picture over a thousand times a second; painting
-// every one of those would cost more than drawing them, and no display can show them.
-bool Form1::event(QEvent* event) {
-  if (event->type() == QEvent::UpdateRequest) {
-    const qint64 interval = platform::refreshInterval(this);
-    if (sinceRepaint_.isValid() && sinceRepaint_.elapsed() < interval) {
-      if (!repaintPacer_.isActive()) {
-        repaintPacer_.start(static_cast<int>(interval - sinceRepaint_.elapsed()));
-      }
-      return true;
-    }
-    sinceRepaint_.start();
-  }
-  return QWidget::event(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include "controls.h"
 #include "drawingprogress.h"
+#include "framepacer.h"
 #include "layout.h"
 #include "parameters.h"
 #include "picturebox.h"
@@ -81,7 +82,6 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool event(QEvent* event) override;
 
  private:
   void createControls();
@@ -104,9 +104,7 @@ class Form1 : public QWidget {
 
   std::array<QWidget*, kControlCount> controls_{};  // owned by the window, by table row
   bool ending_ = false;
-  // The window's repaints, at most one a screen refresh.
-  QElapsedTimer sinceRepaint_;
-  QTimer repaintPacer_;
+  platform::FramePacer* pacer_ = new platform::FramePacer(this);
   int redraws_ = 0;
   int runningAnimations_ = 0;
   Picture shown_ = Picture::Empty;

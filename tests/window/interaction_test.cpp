@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -393,6 +395,26 @@ TEST_F(Repaint, AnAngleStepOfASmallPatternRepaintsAFractionOfTheSurface) {
 }  // namespace
 
 namespace {
+
+// Drawings closer together than a screen refresh, after one has been shown: the screen ends up
+// showing the last of them, pixel for pixel.
+TEST_F(Repaint, TheScreenEndsEqualToTheCanvas) {
+  for (int k = 1; k <= 5; ++k) {
+    form.hscParameter[4]->assignValue(13750 + k);
+    platform::DoEvents();
+  }
+  QTest::qWait(4 * platform::refreshInterval(&form));
+  platform::Canvas& canvas = form.Picture1->canvas();
+  ASSERT_FALSE(canvas.hasChanges()) << "a change was never painted";
+  const QPoint inner = form.Picture1->geometry().topLeft() + QPoint(2, 2);
+  const QImage shown = QGuiApplication::primaryScreen()
+                           ->grabWindow(form.winId(), inner.x(), inner.y(), 685, 685)
+                           .toImage()
+                           .convertToFormat(QImage::Format_RGB32);
+  // Below the swatches, which are controls of their own.
+  const QRect belowSwatches(0, 30, 685, 655);
+  EXPECT_TRUE(shown.copy(belowSwatches) == canvas.screen().copy(belowSwatches));
+}
 
 // Counts the paints a widget receives.
 class PaintCounter : public QObject {

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturebox.h"
 
+#include "framepacer.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -44,12 +45,6 @@ int logicalBorder(PictureBox::Border border) {
   return border == PictureBox::Border::Sunken3D ? 2 : 1;
 }
 
-// Longer than any frame interval: the first picture goes out at once.
-constexpr qint64 kNever = 1'000'000;
-
-// Beyond this many changed rectangles a repaint covers their bounding rectangle instead.
-constexpr std::size_t kMostRectangles = 32;
-
 // The device pixels that a logical rectangle touches.
 QRect toDevice(const QRect& logical, double ratio) {
   return QRectF(logical.x() * ratio, logical.y() * ratio, logical.width() * ratio,
@@ -59,10 +54,31 @@ QRect toDevice(const QRect& logical, double ratio) {
 
 }  // namespace
 
+bool copyOpaquePixels(QImage& target, QPoint at, const QImage& source, const QRect& from) {
+  switch (target.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+      break;
+    default:
+      return false;
+  }
+  if (source.format() != QImage::Format_RGB32) return false;
+  // Only what lies on both images.
+  const QRect onTarget = QRect(at, from.size()) & target.rect();
+  const QRect read = QRect(from.topLeft() + (onTarget.topLeft() - at), onTarget.size());
+  if (onTarget.isEmpty() || !source.rect().contains(read)) return true;
+  uchar* const targetBits = target.bits() + onTarget.top() * target.bytesPerLine();
+  const uchar* const sourceBits = source.constBits() + read.top() * source.bytesPerLine();
+  for (int row = 0; row < onTarget.height(); ++row) {
+    std::memcpy(targetBits + row * target.bytesPerLine() + onTarget.left() * 4,
+                sourceBits + row * source.bytesPerLine() + read.left() * 4,
+                static_cast<std::size_t>(onTarget.width()) * 4);
+  }
+  return true;
+}
+
 PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border_(border) {
-  repaintTimer_.setSingleShot(true);
-  repaintTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&repaintTimer_, &QTimer::timeout, this, &PictureBox::repaintChanges);
   canvas_.setChangeListener([this] { scheduleRepaint(); });
   const int margin = logicalBorder(border);
   setContentsMargins(margin, margin, margin, margin);
@@ -136,52 +152,30 @@ QPointF PictureBox::toUser(QPointF widgetPos) {
 void PictureBox::scheduleRepaint() {
   if (repaintScheduled_ || !canvas_.hasChanges()) return;
   repaintScheduled_ = true;
-  // The screen shows at most one picture a refresh: drawings made faster than that (the
-  // animation above speed 100 makes over a thousand a second) are each complete in the canvas,
-  // and the screen shows the latest of them at the next refresh. Presenting every one would
-  // copy pictures no display can show.
-  const qint64 sincePresent = sincePresent_.isValid() ? sincePresent_.elapsed() : kNever;
-  repaintTimer_.start(static_cast<int>(std::max<qint64>(0, refreshInterval(this) - sincePresent)));
-}
-
-int refreshInterval(const QWidget* widget) {
-  const QScreen* const shown = widget->screen();
-  const double rate = shown && shown->refreshRate() >= 30 ? shown->refreshRate() : 60.0;
-  return static_cast<int>(std::floor(1000.0 / rate));
+  if (pacer_) {
+    pacer_->requestPaint(this);
+    return;
+  }
+  // Once the handler that draws has returned, and before the window's own repaint request (a
+  // low-priority event), so that one paint shows the drawing with whatever else changed.
+  QMetaObject::invokeMethod(this, &PictureBox::repaintChanges, Qt::QueuedConnection);
 }
 
 void PictureBox::repaintChanges() {
   repaintScheduled_ = false;
-  sincePresent_.start();
   // A hidden box composes at its first paint.
-  if (!isVisible()) return;
-  const std::vector<QRect>& changed = canvas_.compose();
-  if (changed.empty()) return;
-  const QRegion region = widgetRegion(changed);
-  // The window system copies a region rectangle by rectangle, at a cost per rectangle. Changes
-  // spread all over the surface (a pattern of hundreds of circles) go out faster as one copy of
-  // their bounding rectangle: measured under Xvfb, 1,350 against 1,000 steps a second.
-  update(changed.size() > kMostRectangles ? QRegion(region.boundingRect()) : region);
+  if (!isVisible() || !canvas_.hasChanges()) return;
+  // The paint composes the changed tiles and copies the changed rectangles; until then only
+  // their bounds are known, which costs nothing to ask for, however many drawings come first.
+  update(widgetRect(canvas_.changedBounds()));
 }
 
-QRegion PictureBox::widgetRegion(const std::vector<QRect>& rects) const {
+QRect PictureBox::widgetRect(const QRect& device) const {
   const double ratio = devicePixelRatioF();
   const int border = borderPixels();
-  QRegion region;
-  if (ratio == 1.0) {
-    // The runs are banded top to bottom and never overlap, as setRects requires.
-    thread_local std::vector<QRect> shifted;
-    shifted.assign(rects.begin(), rects.end());
-    for (QRect& rect : shifted) rect.translate(border, border);
-    region.setRects(shifted.data(), static_cast<int>(shifted.size()));
-    return region;
-  }
-  for (const QRect& rect : rects) {
-    const QRectF logical(QPointF(rect.x() + border, rect.y() + border) / ratio,
-                         QSizeF(rect.width(), rect.height()) / ratio);
-    region += logical.toAlignedRect();
-  }
-  return region;
+  return QRectF(QPointF(device.x() + border, device.y() + border) / ratio,
+                QSizeF(device.width(), device.height()) / ratio)
+      .toAlignedRect();
 }
 
 void PictureBox::paintBorder(QPainter& painter, QSize size) const {
@@ -221,7 +215,8 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   // A paint that comes before the repaint request (an exposure, a grab) shows every change;
   // changes outside its region are repainted next.
   if (canvas_.hasChanges()) {
-    const QRegion rest = widgetRegion(canvas_.compose()) - event->region();
+    const QRegion rest = QRegion(widgetRect(canvas_.changedBounds())) - event->region();
+    canvas_.compose();
     if (!rest.isEmpty()) update(rest);
   }
   const double ratio = devicePixelRatioF();
@@ -235,34 +230,25 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     paintBorder(painter, inner.size() + 2 * QSize(border, border));
   }
   // Where the painter writes into an image (the window's backing store) at whole device pixels,
-  // the changed rectangles are copied straight into it, row by row: a repaint is a few hundred
-  // small copies, and QPainter's per-call cost and its worker threads for large blits would
-  // cost more than the copies themselves.
+  // the changed rectangles are copied straight into it, row by row: QPainter's per-call cost
+  // and its worker threads for large blits would cost more than the copies themselves.
   QPaintDevice* const target = painter.paintEngine()->paintDevice();
   const QTransform toTarget = painter.deviceTransform();
-  const bool direct =
-      target && target->devType() == QInternal::Image &&
-      toTarget.type() <= QTransform::TxTranslate && toTarget.dx() == std::floor(toTarget.dx()) &&
-      toTarget.dy() == std::floor(toTarget.dy()) && static_cast<QImage*>(target)->depth() == 32;
+  QImage* const image = target && target->devType() == QInternal::Image &&
+                                toTarget.type() <= QTransform::TxTranslate &&
+                                toTarget.dx() == std::floor(toTarget.dx()) &&
+                                toTarget.dy() == std::floor(toTarget.dy())
+                            ? static_cast<QImage*>(target)
+                            : nullptr;
+  const QPoint offset(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
   qint64 area = 0;
   for (const QRect& logical : event->region()) {
     const QRect source = toDevice(logical, ratio) & inner;
     if (source.isEmpty()) continue;
     area += qint64{source.width()} * source.height();
-    if (!direct) {
-      painter.drawImage(source.topLeft(), screen, source.translated(-border, -border));
-      continue;
-    }
-    auto* image = static_cast<QImage*>(target);
-    const QPoint offset(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
-    const QRect onImage = source.translated(offset) & image->rect();
-    const QPoint from = onImage.topLeft() - offset - QPoint(border, border);
-    uchar* const targetBits = image->bits() + onImage.top() * image->bytesPerLine();
-    const uchar* const sourceBits = screen.constBits() + from.y() * screen.bytesPerLine();
-    for (int row = 0; row < onImage.height(); ++row) {
-      std::memcpy(targetBits + row * image->bytesPerLine() + onImage.left() * 4,
-                  sourceBits + row * screen.bytesPerLine() + from.x() * 4,
-                  static_cast<std::size_t>(onImage.width()) * 4);
+    const QRect from = source.translated(-border, -border);
+    if (!image || !copyOpaquePixels(*image, source.topLeft() + offset, screen, from)) {
+      painter.drawImage(source.topLeft(), screen, from);
     }
   }
   lastPaintedArea_ = area;

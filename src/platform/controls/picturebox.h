@@ -6,17 +6,19 @@
 
 #include "canvas.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 
 namespace platform {
 
-// Milliseconds from one refresh of the screen that shows `widget` to the next (60 Hz where the
-// screen does not say).
-int refreshInterval(const QWidget* widget);
+class FramePacer;
+
+// Copies the rectangle `from` of `source`, an opaque RGB32 image, to `at` on `target`, pixel for
+// pixel, when `target` keeps its pixels as the same 0xAARRGGBB words: RGB32, ARGB32 and
+// ARGB32_Premultiplied, in which an opaque pixel is the same word. Returns false, having done
+// nothing, for any other format, which a QPainter converts.
+bool copyOpaquePixels(QImage& target, QPoint at, const QImage& source, const QRect& from);
 
 class PictureBox : public QWidget {
   Q_OBJECT
@@ -42,6 +44,11 @@ class PictureBox : public QWidget {
   bool isPressable() const { return pressable_; }
   // Does what a click does.
   void click() { emit clicked(); }
+
+  // Paints go out through the window's pacer, where it has one; else at once.
+  void setPacer(FramePacer* pacer) { pacer_ = pacer; }
+  // Puts what changed in the canvas since the last paint on the widget's dirty region.
+  void repaintChanges();
 
   // The area the last paint covered, in device pixels; tells tests how much a redraw repaints.
   qint64 lastPaintedArea() const { return lastPaintedArea_; }
@@ -69,12 +76,10 @@ class PictureBox : public QWidget {
   int borderPixels() const;
   // Sizes the canvas to the inner area at the current device-pixel ratio.
   void fitCanvas();
-  // One repaint request per batch of drawing, sent when the batch is done, and at most one a
-  // refresh of the screen.
+  // One repaint request per batch of drawing, sent when the batch is done.
   void scheduleRepaint();
-  void repaintChanges();
-  // The logical region covering `rects` in canvas device pixels.
-  QRegion widgetRegion(const std::vector<QRect>& rects) const;
+  // The logical rectangle covering `device`, a rectangle in canvas device pixels.
+  QRect widgetRect(const QRect& device) const;
   void paintBorder(QPainter& painter, QSize deviceSize) const;
 
   Border border_;
@@ -84,9 +89,8 @@ class PictureBox : public QWidget {
   bool focusMarked_ = false;
   bool showsFocusMark() const { return focusMarked_ && hasFocus(); }
   Canvas canvas_;
-  QTimer repaintTimer_;
   bool repaintScheduled_ = false;
-  QElapsedTimer sincePresent_;  // since the last repaint request
+  FramePacer* pacer_ = nullptr;
   qint64 lastPaintedArea_ = 0;
 };
 

@@ -106,11 +106,16 @@ QRectF Canvas::visibleArea() const {
 void Canvas::markDirty(const QRect& rect) {
   const QRect clipped = rect & layer_.rect();
   if (clipped.isEmpty()) return;
+  markTiles(clipped);
+  changedBounds_ |= clipped;
+  noteChange();
+}
+
+void Canvas::markTiles(const QRect& clipped) {
   for (int ty = clipped.top() / kTile; ty <= clipped.bottom() / kTile; ++ty) {
     std::uint8_t* row = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
     std::fill(row + clipped.left() / kTile, row + clipped.right() / kTile + 1, std::uint8_t{1});
   }
-  noteChange();
 }
 
 void Canvas::noteChange() {
@@ -121,6 +126,7 @@ void Canvas::noteChange() {
 
 void Canvas::markAllDirty() {
   std::fill(dirty_.begin(), dirty_.end(), std::uint8_t{1});
+  changedBounds_ = layer_.rect();
   if (!dirty_.empty()) noteChange();
 }
 
@@ -132,6 +138,7 @@ void Canvas::Cls() {
     uchar* const bits = layer_.bits();
     const qsizetype stride = layer_.bytesPerLine();
     for (const QRect& rect : drawn_) {
+      changedBounds_ |= rect;
       for (int y = rect.top(); y <= rect.bottom(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
         std::fill(row + rect.left(), row + rect.right() + 1, QRgb{0});
@@ -193,6 +200,7 @@ void Canvas::noteDrawn(const QRect& touched) {
     return;
   }
   drawn_.push_back(touched);
+  changedBounds_ |= touched;
   drawnArea_ += qint64{touched.width()} * touched.height();
   noteChange();
   // Past half the layer, clearing it whole is cheaper than rectangle by rectangle, and so is
@@ -317,11 +325,14 @@ void Canvas::composeTiles(int tileRow, int firstTile, int endTile) {
 const std::vector<QRect>& Canvas::compose() {
   changed_.clear();
   if (!anyDirty_) return changed_;
-  anyDirty_ = false;
   // Tiles are marked here rather than with every circle, which keeps drawing lean.
-  for (const QRect& rect : cleared_) markDirty(rect);
+  const auto mark = [this](const QRect& rect) {
+    const QRect clipped = rect & layer_.rect();
+    if (!clipped.isEmpty()) markTiles(clipped);
+  };
+  for (const QRect& rect : cleared_) mark(rect);
   cleared_.clear();
-  for (std::size_t k = composedDrawn_; k < drawn_.size(); ++k) markDirty(drawn_[k]);
+  for (std::size_t k = composedDrawn_; k < drawn_.size(); ++k) mark(drawn_[k]);
   composedDrawn_ = drawn_.size();
   const int width = layer_.width();
   const int height = layer_.height();
@@ -351,6 +362,8 @@ const std::vector<QRect>& Canvas::compose() {
       tx = end;
     }
   }
+  changedBounds_ = QRect();
+  anyDirty_ = false;
   return changed_;
 }
 

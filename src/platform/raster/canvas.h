@@ -65,6 +65,9 @@ class Canvas : public DrawingSurface {
   // The back colour with the drawing over it, opaque, as of the last compose().
   const QImage& screen() const { return screen_; }
   bool hasChanges() const { return anyDirty_; }
+  // The bounding rectangle of all that changed since the last compose(); cheap to ask for at
+  // every change, where compose() does the work.
+  QRect changedBounds() const { return changedBounds_; }
   // Called when the canvas changes after a compose(), so that a view can ask to be repainted.
   void setChangeListener(std::function<void()> listener) { onChange_ = std::move(listener); }
   // Brings screen() up to date and returns the rectangles that changed since the last call,
@@ -85,6 +88,8 @@ class Canvas : public DrawingSurface {
   };
   DeviceCircle toDevice(float x, float y, float radius, QRgb outline, QRgb fill) const;
   void markDirty(const QRect& rect);
+  // Flags the tiles of a rectangle within the layer.
+  void markTiles(const QRect& clipped);
   // Something changed that the screen does not show yet.
   void noteChange();
   void markAllDirty();
@@ -125,6 +130,7 @@ class Canvas : public DrawingSurface {
   bool anyDirty_ = false;
   std::vector<QRect> changed_;
   std::function<void()> onChange_;
+  QRect changedBounds_;
 
   OleColor backColor_ = 0x00FFFFFF;
   QRgb backRgb_ = 0xFFFFFFFF;

@@ -107,6 +107,57 @@ TEST_F(DrawingSurfacePixels, VisibleAreaIsTheScaledSquareWithATwoPixelMargin) {
   EXPECT_NEAR(area.right(), 100 + 2 * 200.0 / 685, 1e-9);
 }
 
+class RenderedInto : public testing::TestWithParam<QImage::Format> {};
+
+// Painted into an image of any format, the surface shows what its canvas holds, in the right
+// colours and places: straight copies where the words match, QPainter's conversion elsewhere.
+TEST_P(RenderedInto, ShowsTheCanvasPixelForPixel) {
+  PictureBox box(PictureBox::Border::Sunken3D);
+  box.setGeometry(0, 0, 89, 69);
+  platform::Canvas& canvas = box.canvas();
+  canvas.Scale(-100, -100, 100, 100);
+  canvas.setFillSolid(true);
+  canvas.setBackColor(RGB(0, 0, 128));
+  canvas.setFillColor(RGB(255, 160, 0));
+  canvas.Circle(-40, 10, 30);
+  canvas.setFillColor(RGB(0, 200, 60));
+  canvas.Circle(50, -50, 20);
+  QImage target(box.size(), GetParam());
+  target.fill(Qt::white);
+  box.render(&target, QPoint(), QRegion(), QWidget::DrawChildren);
+  // The screen image, as the target's format holds it.
+  const QImage expected = canvas.screen().convertToFormat(GetParam());
+  for (int y = 0; y < expected.height(); ++y) {
+    for (int x = 0; x < expected.width(); ++x) {
+      ASSERT_EQ(target.pixelColor(x + 2, y + 2), expected.pixelColor(x, y)) << x << ", " << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RenderedInto,
+                         testing::Values(QImage::Format_RGB32, QImage::Format_ARGB32,
+                                         QImage::Format_ARGB32_Premultiplied,
+                                         QImage::Format_RGBX8888, QImage::Format_RGBA8888,
+                                         QImage::Format_BGR30, QImage::Format_RGB16));
+
+TEST(CopyOpaquePixels, KeepsToBothImagesAndRefusesOtherFormats) {
+  QImage source(4, 4, QImage::Format_RGB32);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) source.setPixel(x, y, qRgb(10 * x, 20 * y, 7));
+  }
+  QImage target(3, 3, QImage::Format_ARGB32);
+  target.fill(Qt::transparent);
+  // Two rows and columns of the source's bottom right land on the target's top left.
+  EXPECT_TRUE(platform::copyOpaquePixels(target, QPoint(-1, -1), source, QRect(1, 1, 3, 3)));
+  EXPECT_EQ(target.pixel(0, 0), qRgb(20, 40, 7));
+  EXPECT_EQ(target.pixel(1, 1), qRgb(30, 60, 7));
+  EXPECT_EQ(target.pixel(2, 2), 0u);
+  QImage other(3, 3, QImage::Format_RGBX8888);
+  other.fill(Qt::white);
+  EXPECT_FALSE(platform::copyOpaquePixels(other, QPoint(), source, QRect(0, 0, 3, 3)));
+  EXPECT_EQ(other.pixel(0, 0), qRgb(255, 255, 255));
+}
+
 TEST(PictureBoxMouse, PositionsArriveInUserUnits) {
   // The target pad: 177 x 169 pixels with its border, 173 x 165 inside, 0 .. 100 on both axes.
   PictureBox pad(PictureBox::Border::Sunken3D);
