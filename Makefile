@@ -61,7 +61,7 @@ bench-window: build
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-# A Debian package in $(BUILD): sudo apt install ./$(BUILD)/quirlbild_1.00_amd64.deb
+# A Debian package in $(BUILD): sudo apt install ./$(BUILD)/quirlbild_*_amd64.deb
 package: build
 	cd $(BUILD) && cpack
 

@@ -2,11 +2,11 @@
 // Redraw cost: the program's renderer into the drawing surface's canvas, on one thread and on all
 // cores, against drawing every circle in order (the tests' reference) and the straightforward
 // QPainter drawing of the same circles; and one whole animation turn.
-#include "canvas.h"
-#include "form1.h"
-#include "renderer.h"
+#include "pattern/renderer.h"
+#include "raster/canvas.h"
 #include "support/every_circle.h"
 #include "support/reference_drawing.h"
+#include "window/form1.h"
 
 #include <QApplication>
 

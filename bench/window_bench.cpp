@@ -11,8 +11,8 @@
 // Steps of the program are read from its angle box (row 4) through the clipboard (xclip) before
 // "lauf" and after "stop", a measured time apart; a run of more than 17,997 steps in that time
 // would wrap unseen.
-#include "layout.h"
 #include "support/xvfb.h"
+#include "window/layout.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // small canvas in 1 to 4 strips, against drawing every circle in order: the same pixels, the same
 // error and the same FillColor. Drawings whose plain loop would run long are drawn by the
 // renderer alone, stopped after a few pieces of work.
-#include "canvas.h"
-#include "renderer.h"
+#include "pattern/renderer.h"
+#include "raster/canvas.h"
 #include "support/every_circle.h"
 
 #include <QList>

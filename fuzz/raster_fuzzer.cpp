@@ -2,7 +2,7 @@
 // The sprite path of the circle rasteriser against the exact per-pixel rasteriser: for any centre,
 // radius and pen, a circle drawn from a sprite matches the exact circle at the sprite's grid
 // position within one step per channel.
-#include "raster.h"
+#include "raster/raster.h"
 
 #include <QImage>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Val on arbitrary text: never crashes, and whatever number it reads, Str writes digits that
 // Val reads back as the same number.
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <cmath>
 #include <cstdint>

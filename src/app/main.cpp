@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "errordialog.h"
-#include "events.h"
-#include "form1.h"
-#include "programinfo.h"
+#include "controls/errordialog.h"
+#include "programinfo/programinfo.h"
+#include "runtime/events.h"
+#include "window/form1.h"
 
 #include <QApplication>
 

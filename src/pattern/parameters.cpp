@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "parameters.h"
+#include "pattern/parameters.h"
 
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 namespace pattern {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "renderer.h"
+#include "pattern/renderer.h"
 
 #include <algorithm>
 #include <atomic>

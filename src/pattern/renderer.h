@@ -2,8 +2,8 @@
 // The pattern renderer: clears the surface and draws the whole spiral in three colour bands.
 #pragma once
 
-#include "parameters.h"
-#include "surface.h"
+#include "pattern/parameters.h"
+#include "surface/surface.h"
 
 #include <array>
 #include <optional>

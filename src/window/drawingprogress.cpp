@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "drawingprogress.h"
+#include "window/drawingprogress.h"
 
 #include <QCoreApplication>
 #include <QProgressDialog>

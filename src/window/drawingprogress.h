@@ -3,7 +3,7 @@
 // share done and a button (and Escape) to stop it.
 #pragma once
 
-#include "renderer.h"
+#include "pattern/renderer.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "form1.h"
+#include "window/form1.h"
 
-#include "accessibility.h"
-#include "events.h"
-#include "icon.h"
-#include "layout.h"
-#include "programinfo.h"
-#include "renderer.h"
+#include "controls/accessibility.h"
+#include "pattern/renderer.h"
+#include "programinfo/programinfo.h"
+#include "runtime/events.h"
+#include "window/icon.h"
+#include "window/layout.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>

@@ -2,12 +2,12 @@
 // The main window: its controls, the window-level state and every event handler.
 #pragma once
 
-#include "controls.h"
-#include "drawingprogress.h"
-#include "framepacer.h"
-#include "layout.h"
-#include "parameters.h"
-#include "picturebox.h"
+#include "controls/controls.h"
+#include "controls/framepacer.h"
+#include "controls/picturebox.h"
+#include "pattern/parameters.h"
+#include "window/drawingprogress.h"
+#include "window/layout.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "icon.h"
+#include "window/icon.h"
 
-#include "icon_xpm.h"
+#include "window/icon_xpm.h"
 
 #include <QPixmap>
 

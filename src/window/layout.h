@@ -3,7 +3,7 @@
 // each kind of control needs besides.
 #pragma once
 
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <QRect>
 

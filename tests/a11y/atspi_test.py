@@ -12,41 +12,15 @@ import pyatspi
 
 PROGRAM = sys.argv[1]
 
-# Every control in tab order: (role, name), and whether Tab reaches it.
-CONTROLS = [
-    ("canvas", "Zeichenfläche", True),
-    ("push button", "zeigen", True),
-    ("text", "Anzahl Punkte", True),
-    ("scroll bar", "Anzahl Punkte", True),
-    ("label", "Anzahl Punkte", False),
-    ("text", "Größe Punkte", True),
-    ("scroll bar", "Größe Punkte", True),
-    ("label", "Größe Punkte", False),
-    ("text", "Radiuszunahme", True),
-    ("scroll bar", "Radiuszunahme", True),
-    ("label", "Radiuszunahme", False),
-    ("text", "Winkel", True),
-    ("scroll bar", "Winkel", True),
-    ("label", "Winkel", False),
-    ("push button", "löschen", True),
-    ("text", "Sonnenblume", True),
-    ("label", "Sonnenblume", False),
-    ("canvas", "Zielfeld", True),
-    ("scroll bar", "Geschwindigkeit", True),
-    ("text", "Geschwindigkeit", True),
-    ("label", "Geschwindigkeit", False),
-    ("push button", "lauf", True),
-    ("push button", "stop", True),
-    ("push button", "beenden", True),
-    ("text", "Statusanzeige", True),
-    ("push button", "Hintergrundfarbe weiß", True),
-    ("push button", "Hintergrundfarbe marineblau", True),
-    ("push button", "Hintergrundfarbe schwarz", True),
-    ("push button", "Hintergrundfarbe magenta", True),
-    ("push button", "Hintergrundfarbe rot", True),
-    ("push button", "Hintergrundfarbe hellgrau", True),
-    ("push button", "Hintergrundfarbe hellgelb", True),
-]
+# Every control in tab order, from the window's layout table: (role, name), and whether Tab
+# reaches it. Each kind of control is seen as the role it acts as.
+ROLES = {"picturebox": "canvas", "swatch": "push button", "button": "push button",
+         "textbox": "text", "scrollbar": "scroll bar", "label": "label"}
+CONTROLS = []
+for line in subprocess.run([sys.argv[2]], capture_output=True, text=True,
+                           check=True).stdout.splitlines():
+    kind, name = line.split("\t")
+    CONTROLS.append((ROLES[kind], name, kind != "label"))
 # (minimum, maximum, value) of the scroll bars, and the initial texts of the boxes.
 BARS = {
     "Anzahl Punkte": (1, 2000, 200),

@@ -5,6 +5,7 @@
 # where a tool is missing.
 set -u
 program=$1
+layout=$2
 here=$(dirname "$0")
 missing=()
 for tool in dbus-run-session Xvfb xdotool /usr/libexec/at-spi-bus-launcher; do
@@ -15,4 +16,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "skipped: missing ${missing[*]} (scripts/install-deps installs them)"
   exit 77
 fi
-exec dbus-run-session -- /usr/bin/python3 -u "$here/atspi_test.py" "$program"
+exec dbus-run-session -- /usr/bin/python3 -u "$here/atspi_test.py" "$program" "$layout"

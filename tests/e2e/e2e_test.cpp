@@ -2,10 +2,10 @@
 // The real program in a real window: a private Xvfb display, clicks and keys sent through the
 // window system with xdotool, and screenshots of the drawing surface compared with what the
 // program's own renderer draws offscreen for the same parameters.
-#include "layout.h"
-#include "picturebox.h"
-#include "renderer.h"
+#include "controls/picturebox.h"
+#include "pattern/renderer.h"
 #include "support/xvfb.h"
+#include "window/layout.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,6 +22,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -333,6 +334,21 @@ TEST_F(RealWindow, ClosingTheWindowDuringARunEndsTheProgram) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 
+// Presses of Tab that take the focus from `from` to `to`, in the layout table's tab order.
+QStringList tabsFrom(window::Control from, window::Control to) {
+  std::vector<window::Control> order;
+  for (const window::ControlDef& def : window::kControls) {
+    if (def.kind != window::Kind::Label) order.push_back(def.id);
+  }
+  const auto at = [&](window::Control id) {
+    return static_cast<int>(std::find(order.begin(), order.end(), id) - order.begin());
+  };
+  const int n = static_cast<int>(order.size());
+  QStringList keys{"key", "--delay", "40"};
+  for (int k = 0; k < ((at(to) - at(from)) % n + n) % n; ++k) keys << "Tab";
+  return keys;
+}
+
 // The focus mark's blue, as against the grey and dark lines of a frame and the navy swatch.
 bool isHighlight(QRgb c) {
   return qBlue(c) > qRed(c) + 60 && qGreen(c) > 100;
@@ -367,10 +383,10 @@ TEST_F(RealWindow, KeysAndTheFocusMark) {
   EXPECT_TRUE(isHighlight(swatchRing(5 * 25))) << "no ring after Tab";
 
   // On through the other swatches to the drawing surface, marked now, and on to the angle bar.
-  xdotool({"key", "--delay", "40", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab"});
+  xdotool(tabsFrom(window::Control::Picture2_1, window::Control::Picture1));
   QTest::qWait(300);
   EXPECT_TRUE(isHighlight(innerFrameLine())) << "no mark on the surface after Tab";
-  xdotool({"key", "--delay", "40", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Tab"});
+  xdotool(tabsFrom(window::Control::Picture1, window::Control::hscParameter4));
 
   pattern::ParameterSet p{600, 2, 20, 0, 137.5};
   constexpr platform::OleColor kWhite = 0x00FFFFFF;
@@ -389,7 +405,7 @@ TEST_F(RealWindow, KeysAndTheFocusMark) {
   }
 
   // Tab to "löschen"; Return clears the surface.
-  xdotool({"key", "Tab", "Return"});
+  xdotool(tabsFrom(window::Control::hscParameter4, window::Control::Command2) << "Return");
   QImage white(surfaceRect().size(), QImage::Format_RGB32);
   white.fill(Qt::white);
   double share = 0;

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR and checks that every file lands where a desktop
-# looks for it, and that the desktop entry and the AppStream metainfo are valid.
+# looks for it, that the desktop entry and the AppStream metainfo are valid, and that every file
+# that names the version names the one project() sets.
 set -euo pipefail
 build=$1
+version=$2
+source=$3
 dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
 
@@ -46,6 +49,20 @@ for page in usr/share/man/man1/quirlbild.1.gz usr/share/man/de/man1/quirlbild.1.
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/$page" 2>&1 >/dev/null || true)
   if [ -n "$warnings" ]; then echo "manual page $page: $warnings"; status=1; fi
 done
+
+# One version everywhere: the program's own files are made from project(); the changelog's newest
+# entry and the README are written by hand, and must agree.
+zcat "$dest/usr/share/man/man1/quirlbild.1.gz" | grep -q "\"Quirlbild $version\"" ||
+  { echo "the manual page does not name version $version"; status=1; }
+zcat "$dest/usr/share/man/de/man1/quirlbild.1.gz" | grep -q "\"Quirlbild $version\"" ||
+  { echo "the German manual page does not name version $version"; status=1; }
+grep -q "<release version=\"$version\"" "$dest/usr/share/metainfo/de.quirlbild.Quirlbild.metainfo.xml" ||
+  { echo "the metainfo's release is not $version"; status=1; }
+head -n 1 "$source/data/doc/changelog" | grep -q "^quirlbild ($version)" ||
+  { echo "the changelog's newest entry is not $version"; status=1; }
+if grep -nE "quirlbild_[0-9.]+_" "$source/README.md" | grep -v "quirlbild_${version}_"; then
+  echo "the README names another version than $version"; status=1
+fi
 
 # The Debian package passes lintian with no error and no warning.
 if command -v lintian >/dev/null && command -v cpack >/dev/null; then

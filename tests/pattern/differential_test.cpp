@@ -2,8 +2,8 @@
 // The renderer against drawing every circle in order, to the bit: the same pixels, the same
 // error with the same pixels drawn before it, the same FillColor afterwards, in any number of
 // strips.
-#include "canvas.h"
-#include "renderer.h"
+#include "pattern/renderer.h"
+#include "raster/canvas.h"
 #include "support/every_circle.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "parameters.h"
-#include "runtime.h"
+#include "pattern/parameters.h"
+#include "runtime/runtime.h"
 
 #include <gtest/gtest.h>
 

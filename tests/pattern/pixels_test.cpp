@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The canvas's fast drawing against QPainter's antialiased drawEllipse of every circle.
-#include "canvas.h"
-#include "renderer.h"
+#include "pattern/renderer.h"
+#include "raster/canvas.h"
 #include "support/reference_drawing.h"
 
 #include <QPainter>

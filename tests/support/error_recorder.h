@@ -3,7 +3,7 @@
 // a message box.
 #pragma once
 
-#include "events.h"
+#include "runtime/events.h"
 
 #include <vector>
 

@@ -5,8 +5,8 @@
 // large counts; callers keep to small ones (see plainLoopLength).
 #pragma once
 
-#include "renderer.h"
-#include "surface.h"
+#include "pattern/renderer.h"
+#include "surface/surface.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // A drawing surface that records what is drawn on it instead of drawing.
 #pragma once
 
-#include "surface.h"
+#include "surface/surface.h"
 
 #include <vector>
 

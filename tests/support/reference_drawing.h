@@ -3,7 +3,7 @@
 // drawEllipse and a 1-pixel pen, no culling. The yardstick for the picture box's own drawing.
 #pragma once
 
-#include "renderer.h"
+#include "pattern/renderer.h"
 
 #include <QImage>
 #include <QPainter>

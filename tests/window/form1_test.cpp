@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window definition and the parameter rows.
-#include "form1.h"
-#include "events.h"
-#include "layout.h"
+#include "window/form1.h"
+#include "runtime/events.h"
 #include "support/error_recorder.h"
+#include "window/layout.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -110,14 +110,15 @@ TEST_F(MainWindow, OnlyTheSwatchesHaveToolTips) {
 // Tab and Shift+Tab walk the whole window in TabIndex order, picture boxes and swatches
 // included, labels skipped; the window opens with the focus on the drawing surface.
 TEST_F(MainWindow, TabWalksEveryFocusableControlInTabIndexOrder) {
-  const std::vector<QWidget*> expected = {
-      form.Picture1,        form.Command1,        form.txtParameter[0], form.hscParameter[0],
-      form.txtParameter[1], form.hscParameter[1], form.txtParameter[2], form.hscParameter[2],
-      form.txtParameter[4], form.hscParameter[4], form.Command2,        form.txtParameter[5],
-      form.picZiel,         form.hscParameter[3], form.txtParameter[3], form.Command3,
-      form.Command4,        form.Command5,        form.Text1,           form.Picture2[0],
-      form.Picture2[1],     form.Picture2[2],     form.Picture2[3],     form.Picture2[4],
-      form.Picture2[5],     form.Picture2[6]};
+  // The layout table's order, every control but the labels.
+  std::vector<QWidget*> expected;
+  for (const window::ControlDef& def : window::kControls) {
+    if (def.kind == window::Kind::Label) continue;
+    const QString name = QString::fromLatin1(def.name);
+    expected.push_back(form.findChild<QWidget*>(
+        def.index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(def.index)));
+    ASSERT_NE(expected.back(), nullptr) << def.name;
+  }
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
   ASSERT_EQ(QApplication::focusWidget(), form.Picture1);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Animation, target pad, sketching, background palette, clearing and quitting.
-#include "form1.h"
 #include "support/error_recorder.h"
 #include "support/turn_script.h"
+#include "window/form1.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A long random run of user actions on the real widgets: nothing may crash, hang, raise past an
 // entry point or grow without bound. QUIRLBILD_SOAK_ACTIONS sets the count (5000 by default).
-#include "form1.h"
 #include "support/error_recorder.h"
 #include "support/turn_script.h"
+#include "window/form1.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "accessibility.h"
+#include "controls/accessibility.h"
 
-#include "picturebox.h"
+#include "controls/picturebox.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

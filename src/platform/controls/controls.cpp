@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "controls.h"
+#include "controls/controls.h"
 
-#include "events.h"
+#include "runtime/events.h"
 
 #include <QKeyEvent>
 #include <QSignalBlocker>

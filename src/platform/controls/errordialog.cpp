@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "errordialog.h"
+#include "controls/errordialog.h"
 
-#include "programinfo.h"
+#include "programinfo/programinfo.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "framepacer.h"
+#include "controls/framepacer.h"
 
-#include "picturebox.h"
+#include "controls/picturebox.h"
 
 #include <QCoreApplication>
 #include <QEvent>

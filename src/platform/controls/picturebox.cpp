@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "picturebox.h"
+#include "controls/picturebox.h"
 
-#include "framepacer.h"
+#include "controls/framepacer.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -4,7 +4,7 @@
 // canvas's opaque image, repainted only where something was cleared or drawn.
 #pragma once
 
-#include "canvas.h"
+#include "raster/canvas.h"
 
 #include <QWidget>
 

@@ -4,8 +4,8 @@
 // device pixels, (0, 0) at the top-left corner of the drawing area.
 #pragma once
 
-#include "raster.h"
-#include "surface.h"
+#include "raster/raster.h"
+#include "surface/surface.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "raster.h"
+#include "raster/raster.h"
 
 #include <algorithm>
 #include <cmath>

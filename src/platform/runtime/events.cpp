@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "events.h"
+#include "runtime/events.h"
 
 #include <QCoreApplication>
 #include <QDebug>

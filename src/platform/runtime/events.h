@@ -2,7 +2,7 @@
 // Event entry points, error reporting, DoEvents and End.
 #pragma once
 
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <QObject>
 

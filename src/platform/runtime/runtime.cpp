@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <array>
 #include <charconv>

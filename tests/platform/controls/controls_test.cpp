@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "controls.h"
-#include "events.h"
+#include "controls/controls.h"
+#include "runtime/events.h"
 #include "support/error_recorder.h"
 
 #include <QTest>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "picturebox.h"
+#include "controls/picturebox.h"
 
 #include <QSignalSpy>
 #include <QTest>

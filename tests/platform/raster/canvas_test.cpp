@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "canvas.h"
+#include "raster/canvas.h"
 
 #include <QGuiApplication>
 

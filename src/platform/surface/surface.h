@@ -2,7 +2,7 @@
 // What the pattern renderer needs of a drawing surface; the canvas is one, and tests record.
 #pragma once
 
-#include "runtime.h"
+#include "runtime/runtime.h"
 
 #include <QRectF>
 
