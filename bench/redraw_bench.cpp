@@ -5,6 +5,7 @@
 #include "pattern/renderer.h"
 #include "raster/canvas.h"
 #include "support/every_circle.h"
+#include "support/main_surface.h"
 #include "support/reference_drawing.h"
 #include "window/form1.h"
 
@@ -35,15 +36,6 @@ constexpr Case kCases[] = {{"n200", 200, 2},
 
 pattern::ParameterSet parametersOf(const Case& c) {
   return {c.row0 * 3, c.size, c.radiusStep, 0, 137.5};
-}
-
-// The main drawing surface at its real size: 685 pixels inside its border.
-platform::Canvas mainSurface() {
-  platform::Canvas canvas;
-  canvas.resize(QSize(685, 685), 1.0);
-  canvas.Scale(-100, -100, 100, 100);
-  canvas.setFillSolid(true);
-  return canvas;
 }
 
 void redraw(benchmark::State& state, const Case& c, int strips) {

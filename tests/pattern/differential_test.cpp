@@ -5,6 +5,7 @@
 #include "pattern/renderer.h"
 #include "raster/canvas.h"
 #include "support/every_circle.h"
+#include "support/main_surface.h"
 
 #include <gtest/gtest.h>
 
@@ -75,16 +76,6 @@ const Case kCases[] = {
     {"minus infinite count", {-kInf, 2, 20, 0, 137.5}},
 };
 
-// The main drawing surface: 685 x 685 pixels inside its border, -100 .. 100 on both axes.
-platform::Canvas mainSurface() {
-  platform::Canvas canvas;
-  canvas.resize(QSize(685, 685), 1.0);
-  canvas.Scale(-100, -100, 100, 100);
-  canvas.setFillSolid(true);
-  canvas.setFillColor(kUnset);
-  return canvas;
-}
-
 struct Outcome {
   QImage drawing;
   int error = 0;
@@ -93,7 +84,7 @@ struct Outcome {
 
 template <typename Draw>
 Outcome outcomeOf(Draw&& draw) {
-  platform::Canvas canvas = mainSurface();
+  platform::Canvas canvas = mainSurface(kUnset);
   Outcome outcome;
   try {
     draw(canvas);
@@ -173,7 +164,7 @@ class LongDrawing : public testing::TestWithParam<Case> {};
 // A long drawing asks whether to go on after every hundredth of its work at most, and a stopped
 // one keeps what it drew, ending with the colour of its last circle.
 TEST_P(LongDrawing, ChecksOftenAndKeepsWhatItDrewWhenStopped) {
-  platform::Canvas canvas = mainSurface();
+  platform::Canvas canvas = mainSurface(kUnset);
   StopAtTwentieth monitor;
   EXPECT_THROW(pattern::drawPattern(GetParam().parameters, canvas, {&monitor, 0}),
                platform::Interrupted);

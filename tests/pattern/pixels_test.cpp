@@ -2,6 +2,7 @@
 // The canvas's fast drawing against QPainter's antialiased drawEllipse of every circle.
 #include "pattern/renderer.h"
 #include "raster/canvas.h"
+#include "support/main_surface.h"
 #include "support/reference_drawing.h"
 
 #include <QPainter>
@@ -20,15 +21,6 @@ struct PixelCase {
   pattern::ParameterSet parameters;
   friend void PrintTo(const PixelCase& c, std::ostream* os) { *os << c.name; }
 };
-
-// The main drawing surface: 685 x 685 pixels inside its border, -100 .. 100 on both axes.
-platform::Canvas mainSurface() {
-  platform::Canvas canvas;
-  canvas.resize(QSize(685, 685), 1.0);
-  canvas.Scale(-100, -100, 100, 100);
-  canvas.setFillSolid(true);
-  return canvas;
-}
 
 QImage onWhite(const QImage& drawing) {
   QImage shown(drawing.size(), QImage::Format_RGB32);
