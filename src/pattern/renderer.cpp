@@ -208,7 +208,7 @@ constexpr double kWorkBetweenChecks = 4e6;
 constexpr long long kMostDiscs = 65536;
 // Below this much work a drawing stays on one thread: starting and meeting the others would
 // cost more than they save.
-constexpr double kWorkForThreads = 2e6;
+constexpr double kWorkForThreads = 4e6;
 
 // Threads that run one piece of work on all of them at once, the caller taking part 0, as often
 // as asked; they live as long as the crew.
