@@ -140,24 +140,6 @@ INSTANTIATE_TEST_SUITE_P(Formats, RenderedInto,
                                          QImage::Format_RGBX8888, QImage::Format_RGBA8888,
                                          QImage::Format_BGR30, QImage::Format_RGB16));
 
-TEST(CopyOpaquePixels, KeepsToBothImagesAndRefusesOtherFormats) {
-  QImage source(4, 4, QImage::Format_RGB32);
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) source.setPixel(x, y, qRgb(10 * x, 20 * y, 7));
-  }
-  QImage target(3, 3, QImage::Format_ARGB32);
-  target.fill(Qt::transparent);
-  // Two rows and columns of the source's bottom right land on the target's top left.
-  EXPECT_TRUE(platform::copyOpaquePixels(target, QPoint(-1, -1), source, QRect(1, 1, 3, 3)));
-  EXPECT_EQ(target.pixel(0, 0), qRgb(20, 40, 7));
-  EXPECT_EQ(target.pixel(1, 1), qRgb(30, 60, 7));
-  EXPECT_EQ(target.pixel(2, 2), 0u);
-  QImage other(3, 3, QImage::Format_RGBX8888);
-  other.fill(Qt::white);
-  EXPECT_FALSE(platform::copyOpaquePixels(other, QPoint(), source, QRect(0, 0, 3, 3)));
-  EXPECT_EQ(other.pixel(0, 0), qRgb(255, 255, 255));
-}
-
 TEST(PictureBoxMouse, PositionsArriveInUserUnits) {
   // The target pad: 177 x 169 pixels with its border, 173 x 165 inside, 0 .. 100 on both axes.
   PictureBox pad(PictureBox::Border::Sunken3D);
