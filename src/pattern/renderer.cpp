@@ -64,20 +64,27 @@ constexpr double kLastCountable = 9007199254740992.0;
 
 // The indices i = from, from + 1, ... up to `end` whose distance i * absStep / 100 stays within
 // `reach`, as a loop that stops at the first point past it would visit them. The loop of every
-// point never gets past 2^53, and neither does the span.
+// point never gets past 2^53, and neither does the span. Steps are counted as whole numbers and
+// settled with the loop's own tests: a count taken from differences of fractional indices, such
+// as 4.1 - 2.1, can fall short by one.
 DrawingPlan::Span spanOf(double from, double end, double absStep, double reach) {
   if (!(from <= end) || !(absStep >= 0)) return {};
   if (!(from * absStep / 100 <= reach)) return {};
   if (from + 1 == from) return {from, 1};
-  double last = std::min(end, std::max(from, kLastCountable));
-  if (absStep > 0) last = std::min(last, from + std::floor(reach * 100 / absStep - from));
-  last = from + std::floor(last - from);
-  // The estimate can be a step or two off by rounding: settle it with the loop's own test.
-  for (int k = 0; k < 4 && last > from && last * absStep / 100 > reach; ++k) last -= 1;
-  for (int k = 0; k < 4 && last + 1 <= end && (last + 1) * absStep / 100 <= reach; ++k) {
-    last += 1;
+  // The largest step k, from an estimate, for which `fits(k)` holds; fits(0) does.
+  const auto settle = [](double k, auto&& fits) {
+    k = std::max(k, 0.0);
+    for (int n = 0; n < 4 && k > 0 && !fits(k); ++n) k -= 1;
+    for (int n = 0; n < 4 && fits(k + 1); ++n) k += 1;
+    return k;
+  };
+  double steps = settle(std::floor(std::min(end, kLastCountable) - from),
+                        [&](double k) { return from + k <= end && from + k <= kLastCountable; });
+  if (absStep > 0) {
+    steps = std::min(steps, settle(std::floor(reach * 100 / absStep - from),
+                                   [&](double k) { return (from + k) * absStep / 100 <= reach; }));
   }
-  return {from, static_cast<long long>(last - from + 1)};
+  return {from, static_cast<long long>(steps) + 1};
 }
 
 // The first k in [0, count) whose point's angle i * alpha leaves the double range, or count.
