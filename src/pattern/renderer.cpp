@@ -43,6 +43,36 @@ PointPosition pointAt(double i, double divergenceAngle, double radiusStep) {
   return {((i * std::cos(theta)) * radiusStep) / 100, ((i * std::sin(theta)) * radiusStep) / 100};
 }
 
+double loopIndex(double from, long long steps) {
+  double i = from;
+  while (steps > 0 && i + 1 != i) {
+    // Towards zero every step is exact, up to the one that passes it.
+    const auto towardsZero = i < 0 ? std::min(steps, static_cast<long long>(std::floor(-i))) : 0;
+    if (towardsZero > 0) {
+      i += static_cast<double>(towardsZero);
+      steps -= towardsZero;
+      continue;
+    }
+    if (i < 1) {
+      // From (-1, 1) a step may round.
+      i += 1;
+      steps -= 1;
+      continue;
+    }
+    // Below the next power of two every step is exact, so they are taken at once; the step that
+    // crosses it rounds, and is taken as the loop takes it.
+    int exponent = 0;
+    std::frexp(i, &exponent);  // i = m * 2^exponent, m in [0.5, 1)
+    const double next = std::ldexp(1.0, exponent);
+    const auto exact = static_cast<long long>(std::ceil(next - i)) - 1;
+    if (exact >= steps) return i + static_cast<double>(steps);
+    i += static_cast<double>(exact);
+    i += 1;
+    steps -= exact + 1;
+  }
+  return i;
+}
+
 long long DrawingPlan::circles() const {
   long long total = 0;
   for (int s = 0; s < spanCount; ++s) total += spans[s].count;
@@ -78,11 +108,13 @@ DrawingPlan::Span spanOf(double from, double end, double absStep, double reach) 
     for (int n = 0; n < 4 && fits(k + 1); ++n) k += 1;
     return k;
   };
+  const auto at = [from](double k) { return loopIndex(from, static_cast<long long>(k)); };
   double steps = settle(std::floor(std::min(end, kLastCountable) - from),
-                        [&](double k) { return from + k <= end && from + k <= kLastCountable; });
+                        [&](double k) { return at(k) <= end && at(k) <= kLastCountable; });
   if (absStep > 0) {
-    steps = std::min(steps, settle(std::floor(reach * 100 / absStep - from),
-                                   [&](double k) { return (from + k) * absStep / 100 <= reach; }));
+    const double estimate = std::min(std::floor(reach * 100 / absStep - from), kLastCountable);
+    steps =
+        std::min(steps, settle(estimate, [&](double k) { return at(k) * absStep / 100 <= reach; }));
   }
   return {from, static_cast<long long>(steps) + 1};
 }
@@ -90,12 +122,12 @@ DrawingPlan::Span spanOf(double from, double end, double absStep, double reach) 
 // The first k in [0, count) whose point's angle i * alpha leaves the double range, or count.
 // The product grows with i, so once one point's angle overflows, every later one's does.
 long long firstOverflow(double from, long long count, double alpha) {
-  if (count <= 0 || std::isfinite((from + static_cast<double>(count - 1)) * alpha)) return count;
+  if (count <= 0 || std::isfinite(loopIndex(from, count - 1) * alpha)) return count;
   long long low = 0;
   long long high = count - 1;  // overflows
   while (low < high) {
     const long long mid = low + (high - low) / 2;
-    if (std::isfinite((from + static_cast<double>(mid)) * alpha)) {
+    if (std::isfinite(loopIndex(from, mid) * alpha)) {
       low = mid + 1;
     } else {
       high = mid;
@@ -167,7 +199,7 @@ DrawingPlan planDrawing(const ParameterSet& parameters, const platform::DrawingS
     span.count = overflow;
     if (span.count > 0) plan.spans[plan.spanCount++] = span;
     if (overflows) {
-      if (seen(span.from + static_cast<double>(overflow))) {
+      if (seen(loopIndex(span.from, overflow))) {
         plan.error = platform::RuntimeError::Overflow;
         break;
       }
@@ -187,7 +219,7 @@ DrawingPlan planDrawing(const ParameterSet& parameters, const platform::DrawingS
       const double skip =
           std::min(static_cast<double>(span.count - 1), std::floor(covering - span.from));
       const auto skipped = static_cast<long long>(skip);
-      span.from += static_cast<double>(skipped);
+      span.from = loopIndex(span.from, skipped);
       span.count -= skipped;
       std::move(plan.spans.begin() + s, plan.spans.begin() + plan.spanCount, plan.spans.begin());
       plan.spanCount -= s;
@@ -290,9 +322,9 @@ class PlanCursor {
 void positionsOf(const DrawingPlan::Span& span, long long k, long long n,
                  const ParameterSet& parameters, platform::Disc* out) {
   const platform::OleColor fill = kBandColors[span.band];
-  for (long long j = 0; j < n; ++j) {
-    const PointPosition p = pointAt(span.from + static_cast<double>(k + j),
-                                    parameters.DivergenceAngle, parameters.RadiusStep);
+  double i = loopIndex(span.from, k);
+  for (long long j = 0; j < n; ++j, i += 1) {
+    const PointPosition p = pointAt(i, parameters.DivergenceAngle, parameters.RadiusStep);
     out[j] = {toSingle(p.x), toSingle(p.y), fill};
   }
 }
@@ -329,7 +361,7 @@ QRectF reachOf(const DrawingPlan& plan, const ParameterSet& parameters, const QR
   double farthest = 0;
   for (int s = 0; s < plan.spanCount; ++s) {
     const DrawingPlan::Span& span = plan.spans[s];
-    const double last = span.from + static_cast<double>(span.count - 1);
+    const double last = loopIndex(span.from, span.count - 1);
     farthest = std::max(farthest, std::abs(last) * std::abs(parameters.RadiusStep) / 100);
   }
   const double half = (farthest + plan.radius) * (1 + kSlack) + 1;

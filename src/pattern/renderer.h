@@ -20,6 +20,11 @@ struct PointPosition {
 };
 PointPosition pointAt(double i, double divergenceAngle, double radiusStep);
 
+// The index a loop that starts at `from` and adds 1 at each step holds after `steps` steps:
+// from + steps, but rounded as the loop rounds when the index passes a power of two, which a
+// fractional start can make differ from from + steps in the last bit. Past 2^53 it stays.
+double loopIndex(double from, long long steps);
+
 // Told how a long drawing gets on, between pieces of work of a few milliseconds each.
 class DrawMonitor {
  public:

@@ -50,6 +50,22 @@ TEST(Renderer, UsesPiAsTheConstant3141592) {
   EXPECT_GT(std::abs(p.y - 1000 * std::sin(1000 * M_PI + 0.1)), 1e-3);
 }
 
+// Where a fractional start passes powers of two, adding 1 a step at a time rounds differently
+// from adding all the steps at once; the renderer's indices are the loop's.
+TEST(Renderer, IndicesAreThoseOfALoopThatAddsOneAtATime) {
+  for (const double from : {3.3430604156794788, 3.049120329831768, 0.00842421340444277, 2.1, 0.3,
+                            -0.1, -2.7, 1e15 + 0.5, 0.0}) {
+    double i = from;
+    for (long long k = 0; k <= 70000; ++k, i += 1) {
+      if (k % 997 == 0 || k < 40) {
+        ASSERT_EQ(pattern::loopIndex(from, k), i) << from << " + " << k;
+      }
+    }
+  }
+  const double large = 9007199254740990.0;  // the counter stops advancing at 2^53
+  EXPECT_EQ(pattern::loopIndex(large, 100), 9007199254740992.0);
+}
+
 // The colour a point ends up with: the last circle drawn at its position.
 platform::OleColor finalColourOf(const RecordingSurface& s, const pattern::PointPosition& p) {
   platform::OleColor colour = 0xFFFFFFFF;
