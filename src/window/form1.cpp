@@ -10,7 +10,6 @@
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>

@@ -45,34 +45,23 @@ void ScrollBar::assignValue(int value) {
 }
 
 void ScrollBar::keyPressEvent(QKeyEvent* event) {
-  SliderAction action = SliderNoAction;
-  switch (event->key()) {
-    case Qt::Key_Right:
-    case Qt::Key_Down:
-      action = SliderSingleStepAdd;
-      break;
-    case Qt::Key_Left:
-    case Qt::Key_Up:
-      action = SliderSingleStepSub;
-      break;
-    case Qt::Key_PageDown:
-      action = SliderPageStepAdd;
-      break;
-    case Qt::Key_PageUp:
-      action = SliderPageStepSub;
-      break;
-    case Qt::Key_Home:
-      action = SliderToMinimum;
-      break;
-    case Qt::Key_End:
-      action = SliderToMaximum;
-      break;
-    default:
-      QScrollBar::keyPressEvent(event);
+  struct KeyAction {
+    int key;
+    SliderAction action;
+  };
+  static constexpr KeyAction kKeys[] = {
+      {Qt::Key_Right, SliderSingleStepAdd},  {Qt::Key_Down, SliderSingleStepAdd},
+      {Qt::Key_Left, SliderSingleStepSub},   {Qt::Key_Up, SliderSingleStepSub},
+      {Qt::Key_PageDown, SliderPageStepAdd}, {Qt::Key_PageUp, SliderPageStepSub},
+      {Qt::Key_Home, SliderToMinimum},       {Qt::Key_End, SliderToMaximum}};
+  for (const KeyAction& k : kKeys) {
+    if (event->key() == k.key) {
+      triggerAction(k.action);
+      event->accept();
       return;
+    }
   }
-  triggerAction(action);
-  event->accept();
+  QScrollBar::keyPressEvent(event);
 }
 
 void PushButton::keyPressEvent(QKeyEvent* event) {
