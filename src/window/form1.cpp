@@ -123,6 +123,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   setWindowIcon(programIcon());
   createControls();
   connectHandlers();
+  progress_.setSurface(Picture1);
+  progress_.setCancelBetweenDrawings([this] { ++runsCancelled_; });
   resize(kFormInnerWidth / kTwipsPerPixel, kFormInnerHeight / kTwipsPerPixel);
   describeLater_.setSingleShot(true);
   connect(&describeLater_, &QTimer::timeout, this, &Form1::publishDescription);
@@ -282,21 +284,21 @@ void Form1::ReadParameters() {
 void Form1::Command1_Click() {
   ++redraws_;
   progress_.start();
+  // Input kept during the drawing goes back to the event loop however the drawing ends.
+  const auto finished = qScopeGuard([this] { progress_.finish(); });
   try {
     pattern::drawPattern(parameters, Picture1->canvas(), {&progress_});
   } catch (const platform::Interrupted&) {
-    progress_.finish(false);
     describePicture(Picture::Stopped);
     Text1->setText(QStringLiteral("Zeichnung abgebrochen"));
+    // A cancel stops the animations as well, nested ones included, without another step.
+    ++runsCancelled_;
     throw;
   } catch (...) {
-    progress_.finish(false);
     describePicture(Picture::Drawn);
     throw;
   }
   describePicture(Picture::Drawn);
-  // During an animation the next step follows at once: one indicator stays up for all of them.
-  progress_.finish(runningAnimations_ > 0);
 }
 
 void Form1::hscParameter_Change(int index) {
@@ -333,19 +335,22 @@ void Form1::publishDescription() {
 
 void Form1::Command3_Click() {
   StopRequested = 0;
+  // The runs under way when a drawing is cancelled end; one started after it goes on.
+  const int cancelledBefore = runsCancelled_;
   ++runningAnimations_;
-  // However the run ends, an indicator of long steps goes with the last run.
+  // During an animation one indicator of long steps stays up for all of them.
+  progress_.setKeepShown(true);
   const auto ended = qScopeGuard([this] {
-    if (--runningAnimations_ == 0) progress_.finish(false);
+    if (--runningAnimations_ == 0) progress_.setKeepShown(false);
   });
   do {
-    if (!animationTurn()) return;
+    if (!animationTurn(cancelledBefore)) return;
   } while (StopRequested != -1);
 }
 
-bool Form1::animationTurn() {
+bool Form1::animationTurn(int cancelledBefore) {
   platform::DoEvents();
-  if (ending_) return false;
+  if (ending_ || runsCancelled_ != cancelledBefore) return false;
   ScrollBar& angle = *hscParameter[4];
   const std::int16_t next = platform::add16(angle.Value(), 1);
   // A bar dragged to its very end steps round to 0 rather than past its range.
@@ -366,6 +371,8 @@ void Form1::Command5_Click() {
 
 void Form1::closeEvent(QCloseEvent* event) {
   ending_ = true;
+  // A drawing under way stops at once; the program ends when its handler has returned.
+  progress_.stop();
   event->accept();
 }
 

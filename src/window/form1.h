@@ -60,8 +60,11 @@ class Form1 : public QWidget {
   DrawingProgress& drawingProgress() { return progress_; }
 
   // One turn of the animation: let waiting events run, step the angle bar (wrapping it to 0 just
-  // before its maximum), idle by the speed. Returns false when the program is ending.
-  bool animationTurn();
+  // before its maximum), idle by the speed. Returns false, before the step, when the program is
+  // ending or when a cancel has ended the runs under way: the count of cancels is no longer
+  // `cancelledBefore`, as it was when the run began.
+  bool animationTurn(int cancelledBefore);
+  bool animationTurn() { return animationTurn(runsCancelled_); }
 
   // Event handlers. Mouse positions are in the control's user units.
   void Form_Load();
@@ -107,6 +110,7 @@ class Form1 : public QWidget {
   platform::FramePacer* pacer_ = new platform::FramePacer(this);
   int redraws_ = 0;
   int runningAnimations_ = 0;
+  int runsCancelled_ = 0;  // how often a cancel has ended the animations under way
   Picture shown_ = Picture::Empty;
   QElapsedTimer sinceDescribed_;
   QTimer describeLater_;

@@ -188,7 +188,7 @@ def main():
         check(order == expected + [expected[0]], f"focus order {order}")
 
         # A drawing of seconds (row 1 = 600, row 2 = 0.1, row 0 = 20000, each pasted at once)
-        # shows a progress bar in a dialog whose button stops it; the status box then says so.
+        # shows a progress bar along the surface whose button stops it; the status box then says so.
         subprocess.run(["xdotool", "windowsize", "--sync", window_id, "1040", "720"], timeout=15)
         def paste_into(name, text):
             subprocess.run(["xclip", "-selection", "clipboard"], input=text, text=True,

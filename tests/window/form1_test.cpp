@@ -3,17 +3,22 @@
 #include "window/form1.h"
 #include "runtime/events.h"
 #include "support/error_recorder.h"
+#include "support/turn_script.h"
 #include "window/layout.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -323,39 +328,150 @@ TEST_F(MainWindow, ZeigenRedrawsFromTheParameters) {
 
 namespace {
 
-// Three billion points packed into the square take minutes to draw. Escape on the progress
-// dialog stops the drawing, keeping what was drawn; the status box says so, and no error is
-// shown. In an animation it ends the run.
-TEST_F(MainWindow, EscapeStopsALongDrawingAndTheAnimation) {
-  form.drawingProgress().setShowAfterMs(0);
-  form.txtParameter[2]->setText(QStringLiteral("0.00001"));
-  // Waiting events run at the drawing's checks once the dialog is up (and in the animation's
-  // DoEvents before it).
-  std::function<void()> pressEscapeOnceShown = [&] {
-    QTimer::singleShot(0, &form, [&] {
-      if (QProgressDialog* dialog = form.drawingProgress().dialog()) {
-        QTest::keyClick(dialog, Qt::Key_Escape);
-      } else {
-        pressEscapeOnceShown();
-      }
+// Three billion points packed into the square take minutes to draw; Escape stops them.
+class LongDrawing : public MainWindow {
+ protected:
+  void SetUp() override {
+    form.drawingProgress().setShowAfterMs(0);
+    form.txtParameter[2]->assignText(QStringLiteral("0.00001"));
+  }
+  // Sets row 0 without drawing: the next drawing of the chain is an endless one.
+  void makeDrawingsEndless() {
+    const QSignalBlocker quiet(form.txtParameter[0]);
+    form.txtParameter[0]->setText(QStringLiteral("1000000000"));
+  }
+  // Escape, as the window system sends it to the window.
+  void postEscape() {
+    QObject* target = form.windowHandle() ? static_cast<QObject*>(form.windowHandle()) : &form;
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, {}));
+  }
+  // Runs `action` inside the drawing that is about to start, at its first look at waiting events.
+  void duringTheDrawing(std::function<void()> action) {
+    QTimer::singleShot(0, &form, std::move(action));
+  }
+};
+
+// A watchdog for what should end by itself: after `seconds` it stops every drawing and run,
+// again and again, and reports that it had to.
+class Watchdog {
+ public:
+  Watchdog(Form1& form, int seconds) {
+    timer_.setInterval(seconds * 1000);
+    QObject::connect(&timer_, &QTimer::timeout, [this, &form] {
+      fired_ = true;
+      timer_.setInterval(50);
+      form.Command4_Click();
+      form.drawingProgress().stop();
     });
-  };
-  pressEscapeOnceShown();
+    timer_.start();
+  }
+  ~Watchdog() { EXPECT_FALSE(fired_) << "it did not end by itself"; }
+
+ private:
+  QTimer timer_;
+  bool fired_ = false;
+};
+
+TEST_F(LongDrawing, EscapeStopsItKeepingWhatWasDrawnAndSaysSo) {
+  const Watchdog watchdog(form, 10);
+  duringTheDrawing([this] { postEscape(); });
   form.txtParameter[0]->setText(QStringLiteral("1000000000"));
   EXPECT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
   EXPECT_TRUE(errors.numbers.empty());
-  EXPECT_EQ(form.drawingProgress().dialog(), nullptr);
+  EXPECT_EQ(form.drawingProgress().indicator(), nullptr);
   EXPECT_DOUBLE_EQ(form.parameters.PointTotal, 3e9) << "the parameters are as the chain left them";
   const QImage& drawing = form.Picture1->drawing();
   EXPECT_EQ(qAlpha(drawing.pixel(drawing.width() / 2, drawing.height() / 2)), 255)
       << "what was drawn stays";
+}
 
-  form.Text1->setText(QString());
-  pressEscapeOnceShown();
-  platform::runEvent([this] { form.Command3_Click(); });
+TEST_F(LongDrawing, ShowsItsIndicatorOnlyAfterHalfASecond) {
+  const Watchdog watchdog(form, 10);
+  form.drawingProgress().setShowAfterMs(window::DrawingProgress::kShowAfterMs);
+  QElapsedTimer sinceStart;
+  qint64 shownAfter = -1;
+  std::function<void()> watch = [&] {
+    if (form.drawingProgress().indicator()) {
+      shownAfter = sinceStart.elapsed();
+      postEscape();
+    } else {
+      QTimer::singleShot(1, &form, watch);
+    }
+  };
+  duringTheDrawing(watch);
+  sinceStart.start();
+  form.txtParameter[0]->setText(QStringLiteral("1000000000"));
+  EXPECT_GE(shownAfter, 500);
+  EXPECT_LT(shownAfter, 1500) << "the first look at waiting events comes with the indicator";
+}
+
+// Nothing reaches a handler while the drawing runs, not even an accessibility action, and
+// nothing is lost: after it, a bar set through accessibility, a typed key and a click run in
+// the order they came.
+TEST_F(LongDrawing, InputAndAccessibilityActionsRunAfterItInOrder) {
+  const Watchdog watchdog(form, 20);
+  form.resize(1040, 720);
+  form.show();
+  form.txtParameter[3]->setFocus();
+  QWindow* window = form.windowHandle();
+  ASSERT_NE(window, nullptr);
+  makeDrawingsEndless();
+  const int redrawsBefore = form.redrawCount();
+  int redrawsDuring = -1;
+  QString rowThreeDuring;
+  duringTheDrawing([&] {
+    // A screen reader sets the point size bar: the bar moves, its handler waits.
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.hscParameter[0]);
+    ASSERT_NE(bar, nullptr);
+    bar->valueInterface()->setCurrentValue(201);
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+      QKeyEvent key(type, Qt::Key_7, {}, QStringLiteral("7"));
+      QCoreApplication::sendEvent(window, &key);
+    }
+    // A click on "löschen", each event sent as it is made, as the window system sends it.
+    const QPointF loeschen = form.Command2->geometry().center();
+    for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                        std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
+      QMouseEvent click(type, loeschen, form.mapToGlobal(loeschen), Qt::LeftButton, buttons, {});
+      QCoreApplication::sendEvent(window, &click);
+    }
+    QTimer::singleShot(0, &form, [&] {
+      redrawsDuring = form.redrawCount();
+      rowThreeDuring = form.txtParameter[3]->text();
+      postEscape();
+    });
+  });
+  // A change of the note row reads the parameters and draws.
+  form.txtParameter[5]->setText(QStringLiteral("1"));
+  EXPECT_EQ(redrawsDuring, redrawsBefore + 1) << "a handler ran inside the drawing";
+  EXPECT_EQ(rowThreeDuring, QStringLiteral("0")) << "a key reached its box during the drawing";
   EXPECT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
-  EXPECT_EQ(form.hscParameter[4]->Value(), 13751) << "the run ended in its first step";
-  EXPECT_EQ(form.drawingProgress().dialog(), nullptr);
+  QTest::qWait(50);
+  EXPECT_EQ(form.txtParameter[0]->text(), QStringLiteral(" 201"));
+  EXPECT_EQ(form.txtParameter[3]->text(), QStringLiteral("07"));
+  EXPECT_EQ(form.redrawCount(), redrawsBefore + 3) << "the bar's and the key's redraws";
+  EXPECT_TRUE(
+      form.Picture1->drawing().isNull() ||
+      std::all_of(form.Picture1->drawing().constBits(),
+                  form.Picture1->drawing().constBits() + form.Picture1->drawing().sizeInBytes(),
+                  [](uchar byte) { return byte == 0; }))
+      << "the click on \"löschen\" came last";
+  EXPECT_TRUE(errors.numbers.empty());
+}
+
+// One cancel ends every run under way, the outer one without another step; a run started after
+// it goes on.
+TEST_F(LongDrawing, CancelEndsNestedRunsAtOnce) {
+  const Watchdog watchdog(form, 10);
+  makeDrawingsEndless();
+  // The outer run's first DoEvents starts the inner run, whose first DoEvents posts Escape for
+  // its first step's drawing.
+  TurnScript script({{1, [this] { form.Command3->click(); }}, {2, [this] { postEscape(); }}});
+  platform::runEvent([this] { form.Command3_Click(); });
+  EXPECT_EQ(form.hscParameter[4]->Value(), 13751) << "one step, then both runs ended";
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  EXPECT_EQ(form.drawingProgress().indicator(), nullptr);
   EXPECT_TRUE(errors.numbers.empty());
 }
 

@@ -39,7 +39,12 @@ void ScrollBar::assignValue(int value) {
   if (value == this->value()) return;
   {
     const QSignalBlocker blocker(this);
+    // A thumb the user holds stays under the pointer: when it is let go, the bar takes the
+    // dragged value, as it would have without this change.
+    const bool held = isSliderDown();
+    const int heldAt = sliderPosition();
     setValue(value);
+    if (held) setSliderPosition(heldAt);
   }
   if (onChange_) onChange_();
 }

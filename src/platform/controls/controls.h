@@ -43,7 +43,8 @@ class ScrollBar : public QScrollBar {
   std::int16_t Max() const { return static_cast<std::int16_t>(maximum()); }
 
   // Sets Value; a value outside Min..Max is refused with InvalidPropertyValue. When the value
-  // differs from the current one, runs the Change handler before returning.
+  // differs from the current one, runs the Change handler before returning. A thumb the user is
+  // dragging is not moved.
   void assignValue(int value);
 
  protected:

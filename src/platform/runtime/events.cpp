@@ -16,7 +16,21 @@ ErrorSink& currentSink() {
   return sink;
 }
 
+HandlerKeeper& currentKeeper() {
+  static HandlerKeeper keeper;
+  return keeper;
+}
+
 }  // namespace
+
+HandlerKeeper setHandlerKeeper(HandlerKeeper keeper) {
+  return std::exchange(currentKeeper(), std::move(keeper));
+}
+
+void deliverEvent(std::function<void()> handler) {
+  if (currentKeeper() && currentKeeper()(handler)) return;
+  runEvent(handler);
+}
 
 ErrorSink setErrorSink(ErrorSink sink) {
   return std::exchange(currentSink(), std::move(sink));

@@ -36,15 +36,27 @@ void runEvent(Handler&& handler) noexcept {
   }
 }
 
+// While the program is busy drawing, no event handler may run inside the drawing. A keeper,
+// installed for that time, takes each handler that arrives (an accessibility action, a timer's
+// click) and returns true; it runs them, in order, once the drawing is over.
+using HandlerKeeper = std::function<bool(std::function<void()>& handler)>;
+
+// Installs `keeper` (none: handlers run at once) and returns the previous one.
+HandlerKeeper setHandlerKeeper(HandlerKeeper keeper);
+
+// Runs `handler` as an entry point (runEvent), or hands it to the keeper while one is installed.
+void deliverEvent(std::function<void()> handler);
+
 // The one way to attach an event handler to a Qt signal: the handler runs as an entry point
-// (runEvent) with the signal's arguments, or none when it takes none, for as long as `context`
-// lives.
+// (deliverEvent) with the signal's arguments, or none when it takes none, for as long as
+// `context` lives.
 template <typename Sender, typename Signal, typename Handler>
 QMetaObject::Connection onEvent(const Sender* sender, Signal signal, const QObject* context,
                                 Handler handler) {
   return QObject::connect(
       sender, signal, context, [handler = std::move(handler)](const auto&... args) {
-        runEvent([&] {
+        // The arguments are copied: a kept handler runs after the signal has returned.
+        deliverEvent([handler, args...] {
           if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>) {
             handler(args...);
           } else {
