@@ -334,6 +334,101 @@ TEST_F(RealWindow, ClosingTheWindowDuringARunEndsTheProgram) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 
+// Selects all of row `row`'s text and types `text` over it, a key every `delayMs`.
+void typeInto(int row, const QString& text, int delayMs = 30) {
+  click(centreOf("txtParameter", row));
+  xdotool({"key", "ctrl+a", "type", "--delay", QString::number(delayMs), text});
+}
+
+// Row `row`'s text, read as the user would, through the clipboard.
+QString textOf(int row) {
+  click(centreOf("txtParameter", row));
+  xdotool({"key", "ctrl+a", "ctrl+c"});
+  QString copied;
+  EXPECT_EQ(run(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"}, &copied), 0);
+  return copied;
+}
+
+// Waits up to `ms` for row `row` to read `text`; returns what it reads then.
+QString waitForText(int row, const QString& text, int ms = 60000) {
+  QElapsedTimer timer;
+  timer.start();
+  QString last;
+  while ((last = textOf(row)) != text && timer.elapsed() < ms) QTest::qWait(500);
+  return last;
+}
+
+// The right arrow of row `row`'s scroll bar.
+QPoint rightArrowOf(int row) {
+  const QRect bar = window::toPixels(std::find_if(window::kControls.begin(), window::kControls.end(),
+                                                  [row](const window::ControlDef& def) {
+                                                    return def.kind == window::Kind::ScrollBar &&
+                                                           def.index == row;
+                                                  })
+                                         ->place);
+  return {bar.right() - 6, bar.center().y()};
+}
+
+// Rows 1 = 600 and 2 = 0.1: every point is a circle over most of the surface, so a drawing of
+// 2,000 points a band takes most of a second, and one of 5,000 over a second.
+void makeDrawingsLong(RealProgram& program) {
+  typeInto(1, "600");
+  typeInto(2, "0.1");
+  program.settled();
+}
+
+// Keys typed while a long drawing runs, and its indicator shows, arrive after it, in order; one
+// click on an arrow is one step, however long the step's drawing.
+TEST_F(RealWindow, InputDuringLongDrawingsArrivesAfterThemInOrder) {
+  RealProgram program;
+  makeDrawingsLong(program);
+  typeInto(0, "5000");
+  QTest::qWait(800);  // the indicator is up
+  xdotool({"key", "--delay", "150", "BackSpace", "BackSpace", "BackSpace", "7"});
+  EXPECT_EQ(waitForText(0, "57").toStdString(), "57");
+  double share = 0;
+  EXPECT_TRUE(program.shows(expectedSurface({171, 600, 0.1, 0, 137.5}, 0x00FFFFFF), &share))
+      << "the picture for the last text: " << share;
+
+  typeInto(0, "2000");
+  program.settled();
+  click(rightArrowOf(4));
+  // Read as the clipboard gives it, without the leading blank.
+  EXPECT_EQ(waitForText(4, "13751").toStdString(), "13751");
+  QTest::qWait(3000);
+  EXPECT_EQ(textOf(4).toStdString(), "13751") << "the arrow went on by itself";
+}
+
+// Between long steps of an animation every control works: a click on an arrow is handled at
+// the next turn, "stop" ends the run; Escape ends nested runs.
+TEST_F(RealWindow, TheWindowWorksBetweenLongAnimationSteps) {
+  RealProgram program;
+  makeDrawingsLong(program);
+  typeInto(3, "400");
+  typeInto(0, "2000");
+  program.settled();
+  click(centreOf("Command3"));  // lauf
+  QTest::qWait(2500);
+  click(rightArrowOf(0));  // the bar still stands at 200: typing never moves it
+  QTest::qWait(2000);
+  click(centreOf("Command4"));  // stop
+  EXPECT_EQ(waitForText(0, "201").toStdString(), "201");
+  const QString stoppedAt = textOf(4);
+  QTest::qWait(3000);
+  EXPECT_EQ(textOf(4), stoppedAt) << "the run goes on after stop";
+  EXPECT_NE(stoppedAt.toStdString(), "13750") << "the run made no step";
+
+  click(centreOf("Command3"));
+  QTest::qWait(300);
+  click(centreOf("Command3"));  // a second run, nested in the first
+  QTest::qWait(1500);
+  xdotool({"key", "Escape"});
+  QTest::qWait(1500);
+  const QString cancelledAt = textOf(4);
+  QTest::qWait(3000);
+  EXPECT_EQ(textOf(4), cancelledAt) << "a run goes on after Escape";
+}
+
 // Presses of Tab that take the focus from `from` to `to`, in the layout table's tab order.
 QStringList tabsFrom(window::Control from, window::Control to) {
   std::vector<window::Control> order;
