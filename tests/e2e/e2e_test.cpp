@@ -370,7 +370,7 @@ QPoint rightArrowOf(int row) {
 }
 
 // Rows 1 = 600 and 2 = 0.1: every point is a circle over most of the surface, so a drawing of
-// 2,000 points a band takes most of a second, and one of 5,000 over a second.
+// 5,000 points a band takes over a second.
 void makeDrawingsLong(RealProgram& program) {
   typeInto(1, "600");
   typeInto(2, "0.1");
@@ -390,7 +390,7 @@ TEST_F(RealWindow, InputDuringLongDrawingsArrivesAfterThemInOrder) {
   EXPECT_TRUE(program.shows(expectedSurface({171, 600, 0.1, 0, 137.5}, 0x00FFFFFF), &share))
       << "the picture for the last text: " << share;
 
-  typeInto(0, "2000");
+  typeInto(0, "5000");
   program.settled();
   click(rightArrowOf(4));
   // Read as the clipboard gives it, without the leading blank.
@@ -405,7 +405,7 @@ TEST_F(RealWindow, TheWindowWorksBetweenLongAnimationSteps) {
   RealProgram program;
   makeDrawingsLong(program);
   typeInto(3, "400");
-  typeInto(0, "2000");
+  typeInto(0, "5000");
   program.settled();
   click(centreOf("Command3"));  // lauf
   QTest::qWait(2500);
