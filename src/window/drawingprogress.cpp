@@ -64,7 +64,7 @@ void DrawingProgress::start() {
 }
 
 bool DrawingProgress::keepGoing(double done) {
-  if (cancelled_) return false;
+  if (cancelled_ || ending_) return false;
   if (!indicator()) {
     if (sinceStart_.elapsed() < showAfterMs_) return true;
     show();
@@ -78,7 +78,7 @@ bool DrawingProgress::keepGoing(double done) {
   bar_->setValue(static_cast<int>(std::lround(done * kSteps)));
   place();
   QCoreApplication::processEvents();
-  return !cancelled_;
+  return !cancelled_ && !ending_;
 }
 
 void DrawingProgress::finish() {
@@ -87,7 +87,8 @@ void DrawingProgress::finish() {
     holding_ = false;
     hold_->end();
   }
-  if (!keepShown_) hide();
+  // Between the long steps of an animation it stays; once the steps are short it goes.
+  if (!keepShown_ || sinceStart_.elapsed() < showAfterMs_) hide();
 }
 
 void DrawingProgress::setKeepShown(bool keep) {

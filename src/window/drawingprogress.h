@@ -45,8 +45,9 @@ class DrawingProgress : public pattern::DrawMonitor {
   // While true (an animation runs), the indicator stays up between drawings, so that it does
   // not flash from step to step.
   void setKeepShown(bool keep);
-  // The window is closing: a running drawing stops at its next check.
-  void stop() { cancelled_ = true; }
+  // The program is ending: a running drawing stops at its next check, and so does every drawing
+  // that input kept until then may still start.
+  void stopAll() { ending_ = true; }
 
   void setShowAfterMs(int ms) { showAfterMs_ = ms; }
   // The indicator while it is up, else null; for tests.
@@ -73,6 +74,7 @@ class DrawingProgress : public pattern::DrawMonitor {
   bool holding_ = false;  // the hold began with the first look at waiting events
   bool cancelled_ = false;
   bool keepShown_ = false;
+  bool ending_ = false;
   std::function<void()> cancelBetween_;
 };
 

@@ -366,13 +366,14 @@ void Form1::Command4_Click() {
 
 void Form1::Command5_Click() {
   ending_ = true;
+  progress_.stopAll();
   platform::End();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
   ending_ = true;
   // A drawing under way stops at once; the program ends when its handler has returned.
-  progress_.stop();
+  progress_.stopAll();
   event->accept();
 }
 

@@ -325,15 +325,6 @@ TEST_F(RealWindow, AUserWorksThroughEveryControlAndQuits) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 
-TEST_F(RealWindow, ClosingTheWindowDuringARunEndsTheProgram) {
-  RealProgram program;
-  click(centreOf("Command3"));
-  QTest::qWait(700);
-  sendCloseRequest(program.windowId());
-  EXPECT_TRUE(program.exitsWithin(5000)) << "the program still runs after its window closed";
-  EXPECT_EQ(program.exitCode(), 0);
-}
-
 // Selects all of row `row`'s text and types `text` over it, a key every `delayMs`.
 void typeInto(int row, const QString& text, int delayMs = 30) {
   click(centreOf("txtParameter", row));
@@ -360,12 +351,12 @@ QString waitForText(int row, const QString& text, int ms = 60000) {
 
 // The right arrow of row `row`'s scroll bar.
 QPoint rightArrowOf(int row) {
-  const QRect bar = window::toPixels(std::find_if(window::kControls.begin(), window::kControls.end(),
-                                                  [row](const window::ControlDef& def) {
-                                                    return def.kind == window::Kind::ScrollBar &&
-                                                           def.index == row;
-                                                  })
-                                         ->place);
+  const QRect bar = window::toPixels(
+      std::find_if(window::kControls.begin(), window::kControls.end(),
+                   [row](const window::ControlDef& def) {
+                     return def.kind == window::Kind::ScrollBar && def.index == row;
+                   })
+          ->place);
   return {bar.right() - 6, bar.center().y()};
 }
 
@@ -427,6 +418,26 @@ TEST_F(RealWindow, TheWindowWorksBetweenLongAnimationSteps) {
   const QString cancelledAt = textOf(4);
   QTest::qWait(3000);
   EXPECT_EQ(textOf(4), cancelledAt) << "a run goes on after Escape";
+}
+
+TEST_F(RealWindow, ClosingTheWindowDuringARunEndsTheProgram) {
+  RealProgram program;
+  click(centreOf("Command3"));
+  QTest::qWait(700);
+  sendCloseRequest(program.windowId());
+  EXPECT_TRUE(program.exitsWithin(5000)) << "the program still runs after its window closed";
+  EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST_F(RealWindow, ClosingTheWindowDuringALongDrawingEndsTheProgram) {
+  RealProgram program;
+  typeInto(2, "0.00001");
+  program.settled();
+  typeInto(0, "1000000000");  // minutes of drawing
+  QTest::qWait(1500);
+  sendCloseRequest(program.windowId());
+  EXPECT_TRUE(program.exitsWithin(5000)) << "the program still runs after its window closed";
+  EXPECT_EQ(program.exitCode(), 0);
 }
 
 // Presses of Tab that take the focus from `from` to `to`, in the layout table's tab order.

@@ -362,7 +362,7 @@ class Watchdog {
       fired_ = true;
       timer_.setInterval(50);
       form.Command4_Click();
-      form.drawingProgress().stop();
+      form.drawingProgress().stopAll();
     });
     timer_.start();
   }

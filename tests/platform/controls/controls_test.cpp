@@ -3,6 +3,8 @@
 #include "runtime/events.h"
 #include "support/error_recorder.h"
 
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -109,6 +111,39 @@ TEST(ScrollBar, DraggedThumbChangesValueOnlyWhenLetGo) {
   bar.setSliderDown(false);
   EXPECT_EQ(bar.value(), 900);
   EXPECT_EQ(changes, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A run steps the bar while the user holds its thumb: the thumb stays under the pointer, and
+// letting it go sets the dragged value, from which the run goes on.
+TEST(ScrollBar, AThumbTheUserHoldsEndsInTheDraggedValue) {
+  ScrollBar bar;
+  bar.setRange(0, 18000);
+  bar.setValue(13750);
+  bar.resize(200, 20);
+  std::vector<int> changes;
+  bar.setChangeHandler([&] { changes.push_back(bar.value()); });
+  QStyleOptionSlider option;
+  option.initFrom(&bar);
+  option.orientation = Qt::Horizontal;
+  option.minimum = bar.minimum();
+  option.maximum = bar.maximum();
+  option.sliderPosition = option.sliderValue = bar.value();
+  option.pageStep = bar.pageStep();
+  const QPoint thumb =
+      bar.style()
+          ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, &bar)
+          .center();
+  QTest::mousePress(&bar, Qt::LeftButton, {}, thumb);
+  QTest::mouseMove(&bar, QPoint(0, thumb.y()));
+  bar.assignValue(13751);  // the run's step, while the thumb is held at the left end
+  EXPECT_EQ(bar.sliderPosition(), 0) << "the step moved the thumb the user holds";
+  QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(0, thumb.y()));
+  EXPECT_EQ(bar.Value(), 0);
+  EXPECT_EQ(changes, (std::vector<int>{13751, 0}));
 }
 
 }  // namespace
