@@ -29,6 +29,7 @@ constexpr platform::OleColor kUnset = 0x00123456;
 struct Case {
   const char* name;
   pattern::ParameterSet parameters;  // PointTotal, PointSize, RadiusStep, Speed, DivergenceAngle
+  double scale = 1;                  // of the screen: device pixels a logical pixel
   friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -36,6 +37,10 @@ struct Case {
 // first point whose angle i * alpha overflows is noted with the case.
 const Case kCases[] = {
     {"start values", {600, 2, 20, 0, 137.5}},
+    // Above scale 4 an outline is wider than the two pixels an antialiased edge adds.
+    {"start values at scale 4.5", {600, 2, 20, 0, 137.5}, 4.5},
+    {"circles just outside the square at scale 5", {3000, 2, 14.2, 0, 137.5}, 5},
+    {"large circles at scale 4.25", {60, 200, 50, 0, 222.5}, 4.25},
     {"negative angle", {600, 2, 20, 0, -137.5}},
     {"angle zero, points leave the square on one ray", {600, 4, 20, 0, 0}},
     {"circles just outside the square", {3000, 2, 14.2, 0, 137.5}},
@@ -64,6 +69,9 @@ const Case kCases[] = {
     {"overflow with no radius", {600, 0, 20, 0, 1e306}},
     // Point 257 of the blue band is the first to overflow.
     {"overflow in the second band", {600, 2, 20, 0, 7e305}},
+    // 100 * alpha is just under the largest double, 101 * alpha beyond it: point 100 is drawn,
+    // large enough to show, and point 101 raises the error.
+    {"overflow in the middle of the red band", {600, 30, 20, 0, DBL_MAX / 100.5}},
     // Point 200 ends the red band and starts the blue one; it overflows in the red band.
     {"overflow at a shared band bound", {600, 2, 20, 0, 9.0075e305}},
     {"radius at the top of single range", {600, 5.0 * FLT_MAX, 20, 0, 137.5}},
@@ -85,8 +93,8 @@ struct Outcome {
 };
 
 template <typename Draw>
-Outcome outcomeOf(Draw&& draw) {
-  platform::Canvas canvas = mainSurface(kUnset);
+Outcome outcomeOf(double scale, Draw&& draw) {
+  platform::Canvas canvas = mainSurface(kUnset, scale);
   Outcome outcome;
   try {
     draw(canvas);
@@ -103,9 +111,10 @@ const Outcome& referenceOf(const Case& c) {
   static std::map<std::string, Outcome> made;
   auto found = made.find(c.name);
   if (found == made.end()) {
-    found = made.emplace(c.name, outcomeOf([&](platform::Canvas& canvas) {
-                           reference::drawEveryCircle(c.parameters, canvas);
-                         }))
+    found = made.emplace(c.name, outcomeOf(c.scale,
+                                           [&](platform::Canvas& canvas) {
+                                             reference::drawEveryCircle(c.parameters, canvas);
+                                           }))
                 .first;
   }
   return found->second;
@@ -127,7 +136,7 @@ class SameAsEveryCircle : public testing::TestWithParam<std::tuple<Case, int>> {
 TEST_P(SameAsEveryCircle, PixelsErrorAndFillColor) {
   const auto& [c, strips] = GetParam();
   const Outcome& expected = referenceOf(c);
-  const Outcome actual = outcomeOf([&](platform::Canvas& canvas) {
+  const Outcome actual = outcomeOf(c.scale, [&](platform::Canvas& canvas) {
     pattern::drawPattern(c.parameters, canvas, {nullptr, strips});
   });
   EXPECT_EQ(actual.error, expected.error);

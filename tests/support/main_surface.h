@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A canvas like the main drawing surface's: 685 x 685 pixels, -100 .. 100 on both axes, filled
-// solid.
+// A canvas like the main drawing surface's: 685 x 685 pixels (times the screen scale), -100 .. 100
+// on both axes, filled solid.
 #pragma once
 
 #include "raster/canvas.h"
 
-inline platform::Canvas mainSurface(platform::OleColor fillColor = 0) {
+#include <cmath>
+
+inline platform::Canvas mainSurface(platform::OleColor fillColor = 0, double scale = 1) {
   platform::Canvas canvas;
-  canvas.resize(QSize(685, 685), 1.0);
+  const int side = static_cast<int>(std::lround(685 * scale));
+  canvas.resize(QSize(side, side), scale);
   canvas.Scale(-100, -100, 100, 100);
   canvas.setFillSolid(true);
   canvas.setFillColor(fillColor);

@@ -97,9 +97,10 @@ QPointF Canvas::toUser(QPointF devicePos) const {
 }
 
 QRectF Canvas::visibleArea() const {
-  // Two device pixels round the area: an antialiased edge reaches that far past its path.
-  const QPointF topLeft = toUser(QPointF(-2, -2));
-  const QPointF bottomRight = toUser(QPointF(layer_.width() + 2, layer_.height() + 2));
+  // A circle's outline and its antialiased edge reach that far past its path.
+  const double reach = edgeReach();
+  const QPointF topLeft = toUser(QPointF(-reach, -reach));
+  const QPointF bottomRight = toUser(QPointF(layer_.width() + reach, layer_.height() + reach));
   return QRectF(topLeft, bottomRight).normalized();
 }
 
@@ -256,7 +257,7 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   // Past half the strip, the whole layer will be cleared and composed; no more rectangles.
   const qint64 enough = qint64{layer_.width()} * (end - first) / 2;
   const double perUnitY = layer_.height() / scaleHeight();
-  const double margin = double{radius} * std::abs(layer_.width() / scaleWidth()) + 2;
+  const double margin = double{radius} * std::abs(layer_.width() / scaleWidth()) + edgeReach();
   const double above = first - margin;
   const double below = end + margin;
   OleColor lastFill = discs.empty() ? 0 : discs.front().fill;

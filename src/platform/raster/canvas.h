@@ -87,6 +87,9 @@ class Canvas : public DrawingSurface {
     CircleStyle style;
   };
   DeviceCircle toDevice(float x, float y, float radius, QRgb outline, QRgb fill) const;
+  // Device pixels that a circle's outline, as wide as a logical pixel, and its antialiased edge
+  // reach past the circle's path.
+  double edgeReach() const { return devicePixelRatio_ / 2 + 2; }
   void markDirty(const QRect& rect);
   // Flags the tiles of a rectangle within the layer.
   void markTiles(const QRect& clipped);
