@@ -100,11 +100,12 @@ TEST_F(DrawingSurfacePixels, BackColorChangeKeepsTheDrawing) {
   EXPECT_EQ(shown.pixel(2 + 10, 2 + 10), 0xFF000000) << "back colour shows around the drawing";
 }
 
-TEST_F(DrawingSurfacePixels, VisibleAreaIsTheScaledSquareWithATwoPixelMargin) {
+// Round the square: half the one-pixel outline and two pixels of antialiased edge.
+TEST_F(DrawingSurfacePixels, VisibleAreaIsTheScaledSquareWithTheReachOfAnOutline) {
   const QRectF area = box.canvas().visibleArea();
-  EXPECT_NEAR(area.left(), -100 - 2 * 200.0 / 685, 1e-9);
-  EXPECT_NEAR(area.top(), -100 - 2 * 200.0 / 685, 1e-9);
-  EXPECT_NEAR(area.right(), 100 + 2 * 200.0 / 685, 1e-9);
+  EXPECT_NEAR(area.left(), -100 - 2.5 * 200.0 / 685, 1e-9);
+  EXPECT_NEAR(area.top(), -100 - 2.5 * 200.0 / 685, 1e-9);
+  EXPECT_NEAR(area.right(), 100 + 2.5 * 200.0 / 685, 1e-9);
 }
 
 class RenderedInto : public testing::TestWithParam<QImage::Format> {};
