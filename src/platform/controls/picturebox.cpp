@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -106,13 +107,28 @@ void PictureBox::resizeEvent(QResizeEvent* /*event*/) {
   fitCanvas();
 }
 
+// As a push button: Space clicks once, when it is let go; Enter and Return click when pressed.
+// Neither clicks again while the key is held and repeats.
 void PictureBox::keyPressEvent(QKeyEvent* event) {
   const int key = event->key();
   if (pressable_ && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
-    click();
+    if (event->isAutoRepeat()) return;
+    if (key == Qt::Key_Space) {
+      spaceDown_ = true;
+    } else {
+      click();
+    }
     return;
   }
   QWidget::keyPressEvent(event);
+}
+
+void PictureBox::keyReleaseEvent(QKeyEvent* event) {
+  if (pressable_ && event->key() == Qt::Key_Space) {
+    if (!event->isAutoRepeat() && std::exchange(spaceDown_, false)) click();
+    return;
+  }
+  QWidget::keyReleaseEvent(event);
 }
 
 // The focus mark is drawn in the border, so the whole box is repainted when it comes and goes.
@@ -134,6 +150,7 @@ void PictureBox::focusInEvent(QFocusEvent* event) {
 }
 
 void PictureBox::focusOutEvent(QFocusEvent* event) {
+  spaceDown_ = false;  // a Space let go elsewhere is no click here
   QWidget::focusOutEvent(event);
   update();
 }

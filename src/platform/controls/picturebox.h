@@ -65,6 +65,7 @@ class PictureBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -84,6 +85,7 @@ class PictureBox : public QWidget {
 
   Border border_;
   bool pressable_ = false;
+  bool spaceDown_ = false;  // Space went down on the box and is not up yet
   // The focus mark shows only where the keyboard put the focus (Tab, Shift+Tab), not after a
   // click or when the window opens.
   bool focusMarked_ = false;

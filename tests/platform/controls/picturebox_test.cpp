@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/picturebox.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -156,6 +158,54 @@ TEST(PictureBoxMouse, PositionsArriveInUserUnits) {
   QTest::mousePress(&pad, Qt::LeftButton, {}, QPoint(2 + 173 / 2, 2 + 165 / 2));
   EXPECT_NEAR(down[1][2].toFloat(), 50.0f, 0.6f);
   EXPECT_NEAR(down[1][3].toFloat(), 50.0f, 0.6f);
+}
+
+// A swatch acts as a push button: Space clicks once, when let go, however long it repeats;
+// Enter clicks when pressed, and not again while it repeats.
+TEST(PictureBoxKeys, SpaceClicksOnReleaseAndEnterOnPressEachOnce) {
+  PictureBox swatch(PictureBox::Border::FlatLine);
+  swatch.setPressable(true);
+  QSignalSpy clicks(&swatch, &PictureBox::clicked);
+  QTest::sendKeyEvent(QTest::Press, &swatch, Qt::Key_Space, ' ', {});
+  for (int k = 0; k < 3; ++k) {
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, {}, QStringLiteral(" "), true);
+    QCoreApplication::sendEvent(&swatch, &repeat);
+    QKeyEvent repeatUp(QEvent::KeyRelease, Qt::Key_Space, {}, QStringLiteral(" "), true);
+    QCoreApplication::sendEvent(&swatch, &repeatUp);
+  }
+  EXPECT_EQ(clicks.size(), 0) << "clicked before Space was let go";
+  QTest::sendKeyEvent(QTest::Release, &swatch, Qt::Key_Space, ' ', {});
+  EXPECT_EQ(clicks.size(), 1);
+  QTest::sendKeyEvent(QTest::Press, &swatch, Qt::Key_Return, '\r', {});
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, {}, QStringLiteral("\r"), true);
+  QCoreApplication::sendEvent(&swatch, &repeat);
+  EXPECT_EQ(clicks.size(), 2);
+}
+
+// The focus mark, the highlight colour in the frame's inner line, shows where Tab put the
+// focus, not where a click did.
+TEST(PictureBoxFocus, MarkedAfterTabButNotAfterAClick) {
+  QWidget window;
+  window.resize(300, 200);
+  auto* before = new QWidget(&window);
+  before->setFocusPolicy(Qt::StrongFocus);
+  before->setGeometry(0, 0, 20, 20);
+  auto* box = new PictureBox(PictureBox::Border::Sunken3D, &window);
+  box->setGeometry(40, 40, 100, 100);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const auto marked = [box] {
+    const QRgb line = box->grab().toImage().pixel(1, 50);
+    return qBlue(line) > qRed(line) + 60 && qGreen(line) > 100;
+  };
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(50, 50));
+  ASSERT_TRUE(box->hasFocus());
+  EXPECT_FALSE(marked()) << "a mark after a click";
+  before->setFocus(Qt::MouseFocusReason);
+  QTest::keyClick(before, Qt::Key_Tab);
+  ASSERT_TRUE(box->hasFocus());
+  EXPECT_TRUE(marked()) << "no mark after Tab";
 }
 
 TEST(PictureBoxMouse, DefaultScaleIsTwips) {
