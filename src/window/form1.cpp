@@ -77,8 +77,11 @@ QString germanNumber(double value, int decimals = QLocale::FloatingPointShortest
   static const QLocale german(QLocale::German, QLocale::Germany);
   const double size = std::abs(value);
   const bool plain = size == 0 || (size >= 1e-6 && size < 1e15);
-  return german.toString(value, plain ? 'f' : 'g',
-                         plain ? decimals : QLocale::FloatingPointShortest);
+  // Past 15 digits a product such as 3 * 1e30 shows its rounding (3,0000000000000003E+30), which
+  // says nothing to a listener.
+  constexpr int kDigitsThatMean = 15;
+  return plain ? german.toString(value, 'f', decimals)
+               : german.toString(value, 'g', kDigitsThatMean);
 }
 
 QString colourName(platform::OleColor color) {
@@ -295,7 +298,8 @@ void Form1::Command1_Click() {
     ++runsCancelled_;
     throw;
   } catch (...) {
-    describePicture(Picture::Drawn);
+    // An error stopped the drawing part way.
+    describePicture(Picture::Stopped);
     throw;
   }
   describePicture(Picture::Drawn);
@@ -316,7 +320,8 @@ void Form1::Command2_Click() {
 }
 
 void Form1::describePicture(Picture shown) {
-  shown_ = shown;
+  // A drawing that drew nothing (no point, or none within the surface) leaves it empty.
+  shown_ = Picture1->canvas().isBlank() ? Picture::Empty : shown;
   constexpr qint64 kInterval = 1000;  // milliseconds between two descriptions at the most
   if (sinceDescribed_.isValid() && sinceDescribed_.elapsed() < kInterval) {
     if (!describeLater_.isActive()) {

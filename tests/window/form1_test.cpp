@@ -514,7 +514,14 @@ INSTANTIATE_TEST_SUITE_P(
                         "Unvollständig: 3.000.000.000 Punkte in drei Farben, Winkel 137,50°, "
                         "Größe 2, Radiuszunahme 0,00001, Hintergrund schwarz"},
         DescriptionCase{
-            {600, 2, 20, 0, 137.5}, 0x00C0FFFF, true, true, "Leer, Hintergrund hellgelb"}));
+            {600, 2, 20, 0, 137.5}, 0x00C0FFFF, true, true, "Leer, Hintergrund hellgelb"},
+        // Row 0 = 1e30 gives 3 * 1e30, one unit in the last place above 3e30.
+        DescriptionCase{{3.0 * 1e30, 2, 20, 0, 137.5},
+                        0x00FFFFFF,
+                        false,
+                        true,
+                        "3E+30 Punkte in drei Farben, Winkel 137,50°, Größe 2, Radiuszunahme 20, "
+                        "Hintergrund weiß"}));
 
 // Screen readers hear of the picture at most about once a second: twenty redraws in a row leave
 // the description as it was, and the latest picture is told a second later.
@@ -527,6 +534,36 @@ TEST_F(MainWindow, DescriptionFollowsTheDrawingsAtMostOnceASecond) {
   QTest::qWait(1100);
   EXPECT_TRUE(form.Picture1->accessibleDescription().startsWith(QStringLiteral("660 Punkte")))
       << form.Picture1->accessibleDescription().toStdString();
+}
+
+// The description tells what the surface shows: nothing where no point was drawn, an unfinished
+// picture where an error stopped the drawing, the background after a swatch.
+TEST_F(MainWindow, DescriptionTellsWhatTheSurfaceShows) {
+  const auto describedAs = [this](const char* text) {
+    QElapsedTimer waited;
+    waited.start();
+    while (form.Picture1->accessibleDescription() != QString::fromUtf8(text) &&
+           waited.elapsed() < 3000) {
+      QTest::qWait(50);
+    }
+    return form.Picture1->accessibleDescription().toStdString();
+  };
+  form.txtParameter[0]->setText(QStringLiteral("-5"));
+  EXPECT_EQ(describedAs("Leer, Hintergrund weiß"), "Leer, Hintergrund weiß");
+  form.txtParameter[0]->setText(QStringLiteral("200"));
+  form.txtParameter[1]->setText(QStringLiteral("30"));
+  // 180 * 1e306 overflows: points 1 to 179 are drawn, then the error stops the drawing.
+  form.txtParameter[4]->setText(QStringLiteral("1e308"));
+  ASSERT_EQ(errors.numbers, std::vector<int>{platform::RuntimeError::Overflow});
+  const char* stopped =
+      "Unvollständig: 600 Punkte in drei Farben, Winkel 1E+306°, Größe 30, Radiuszunahme 20, "
+      "Hintergrund weiß";
+  EXPECT_EQ(describedAs(stopped), stopped);
+  form.Picture2[1]->click();
+  const char* navy =
+      "Unvollständig: 600 Punkte in drei Farben, Winkel 1E+306°, Größe 30, Radiuszunahme 20, "
+      "Hintergrund marineblau";
+  EXPECT_EQ(describedAs(navy), navy);
 }
 
 }  // namespace

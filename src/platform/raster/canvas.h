@@ -61,6 +61,8 @@ class Canvas : public DrawingSurface {
 
   // What is drawn, without the back colour: transparent where nothing is.
   const QImage& drawing() const { return layer_; }
+  // Whether nothing has been drawn since the last Cls.
+  bool isBlank() const { return !drawnAll_ && drawn_.empty(); }
 
   // The back colour with the drawing over it, opaque, as of the last compose().
   const QImage& screen() const { return screen_; }
