@@ -2,6 +2,7 @@
 // Animation, target pad, sketching, background palette, clearing and quitting.
 #include "support/error_recorder.h"
 #include "support/turn_script.h"
+#include "support/watchdog.h"
 #include "window/form1.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,7 @@ TEST_F(Animation, EachStepRedrawsOnceAtTheNewAngle) {
 TEST_F(Animation, OneStopEndsNestedRunsEachAddingOneStep) {
   // Turn 1 steps; in turn 2's DoEvents a second run starts and steps twice; in its third
   // DoEvents "stop" comes. The inner run finishes its turn, then the outer one its own.
+  const Watchdog watchdog(form, 10);
   TurnScript script(
       {{2, [this] { form.Command3->click(); }}, {5, [this] { form.Command4->click(); }}});
   form.Command3->click();
@@ -219,13 +221,43 @@ TEST_F(TargetPad, MarkerIsADarkBlueDiscOnTheClearedPad) {
   EXPECT_EQ(qAlpha(pad.pixel(173 / 5, 165 / 5)), 0) << "the earlier marker is gone";
 }
 
-TEST_F(TargetPad, DragInsideReportsCoordinatesAndSetsBothRows) {
-  form.picZiel_MouseDown(1, 0, 50, 50);
-  form.picZiel_MouseMove(1, 0, 12.5f, 40);
-  EXPECT_EQ(form.Text1->text(), " 12.5 40");
-  EXPECT_EQ(row(1), " 7");   // 49 * 12.5 / 100 + 1 = 7.125
-  EXPECT_EQ(row(2), " 73");  // 179 * 40 / 100 + 1 = 72.6
+struct DragCase {
+  float x, y;          // pad units
+  const char* status;  // what Text1 reads
+  const char* size;    // row 1: 49 * x / 100 + 1, rounded
+  const char* step;    // row 2: 179 * y / 100 + 1, rounded
+  friend void PrintTo(const DragCase& c, std::ostream* os) { *os << c.status; }
+};
+
+class TargetPadDrag : public TargetPad, public testing::WithParamInterface<DragCase> {};
+
+// A drag inside the pad reports the pointer as the shortest texts of its two singles, sets both
+// rows and moves the marker, a disc of radius 5 pad units, under the pointer.
+TEST_P(TargetPadDrag, ReportsCoordinatesSetsBothRowsAndMovesTheMarker) {
+  const DragCase& c = GetParam();
+  form.picZiel_MouseDown(1, 0, 90, 90);
+  form.picZiel_MouseMove(1, 0, c.x, c.y);
+  EXPECT_EQ(form.Text1->text().toStdString(), c.status);
+  EXPECT_EQ(row(1).toStdString(), c.size);
+  EXPECT_EQ(row(2).toStdString(), c.step);
+  // 1.73 pixels a unit across, 1.65 down: the rim lies 8.65 pixels from the centre across.
+  const QImage& pad = form.picZiel->drawing();
+  const int cx = static_cast<int>(c.x * 1.73f);
+  const int cy = static_cast<int>(c.y * 1.65f);
+  EXPECT_EQ(pad.pixel(cx + 7, cy), qRgb(0, 0, 192)) << "the marker is smaller";
+  EXPECT_EQ(qAlpha(pad.pixel(cx + 11, cy)), 0) << "the marker is larger";
+  EXPECT_EQ(qAlpha(pad.pixel(static_cast<int>(90 * 1.73), static_cast<int>(90 * 1.65))), 0)
+      << "the marker of the press stays";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Moves, TargetPadDrag,
+    testing::Values(
+        DragCase{12.5f, 40, " 12.5 40", " 7",
+                 " 73"},  // 7.125, 72.6
+                          // 24.86 as a single is 24.8600006103515625: its shortest text is 24.86.
+        DragCase{24.86f, 60, " 24.86 60", " 13", " 108"},  // 13.18, 108.4
+        DragCase{50, 50, " 50 50", " 26", " 90"}));        // 25.5 and 90.5: even
 
 TEST_F(TargetPad, MovesOnTheEdgeOrOutsideDoNothing) {
   form.picZiel_MouseDown(1, 0, 50, 50);
@@ -374,6 +406,16 @@ class Repaint : public testing::Test {
   static constexpr qint64 kWhole = qint64{685} * 685;
   window::Form1 form;
 };
+
+// After a quiet spell a change is painted at the first turn of the event loop, not a screen
+// refresh later: one click never waits for the pacer.
+TEST_F(Repaint, AChangeAfterAQuietSpellIsPaintedAtOnce) {
+  QTest::qWait(100);
+  form.Picture1_MouseDown(1, 0, 0, 0);
+  form.Picture1_MouseMove(1, 0, 30, 40);
+  QCoreApplication::processEvents();
+  EXPECT_LE(form.Picture1->lastPaintedArea(), 3 * 8 * 3 * 8) << "the dot waits to be painted";
+}
 
 TEST_F(Repaint, ASketchDotRepaintsAFewTiles) {
   form.Picture1_MouseDown(1, 0, 0, 0);
