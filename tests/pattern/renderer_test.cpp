@@ -231,6 +231,18 @@ TEST(Renderer, DrawingStartsAtTheLastCoveringCircle) {
   EXPECT_EQ(s.fill, kYellow);
 }
 
+// Radius 200, farthest corner 101 * sqrt 2: with this step point 100 lies a ten-millionth of
+// its distance too far out to cover the square, and point 99 covers it. Drawing starts at 99.
+TEST(Renderer, ACircleThatJustFailsToCoverTheSurfaceIsStillDrawn) {
+  RecordingSurface s;
+  s.solid = true;
+  const double step = (200 - 101 * std::sqrt(2.0)) * 100 / (100 * (1 - 1e-7));
+  drawPattern({600, 1000, step, 0, 137.5}, s);
+  ASSERT_EQ(s.circles.size(), 602u - 99);
+  const pattern::PointPosition first = pattern::pointAt(99, 137.5, step);
+  EXPECT_EQ(s.circles[0].x, static_cast<float>(first.x));
+}
+
 TEST(Renderer, WithoutSolidFillEveryCircleIsDrawn) {
   const RecordingSurface s = draw({600, 1e6, 20, 0, 137.5});
   EXPECT_EQ(s.circles.size(), 602u);
