@@ -153,7 +153,6 @@ QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
       swatch->canvas().setBackColor(def.backColor);
       swatch->setToolTip(QStringLiteral("Hintergrundfarbe"));
       swatch->setPressable(true);
-      Picture2.at(def.index) = swatch;
       return swatch;
     }
     case Kind::Button: {
@@ -184,7 +183,6 @@ QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
         box->setPalette(palette);
         box->setAutoFillBackground(true);
       }
-      txtParameter.at(def.index) = box;
       return box;
     }
     case Kind::ScrollBar: {
@@ -194,14 +192,12 @@ QWidget* Form1::createControl(const ControlDef& def, QWidget* container) {
       bar->setSingleStep(def.range.smallStep);
       bar->setPageStep(def.range.largeStep);
       bar->setFocusPolicy(Qt::StrongFocus);
-      hscParameter.at(def.index) = bar;
       return bar;
     }
     case Kind::Label: {
       auto* label = new QLabel(text, container);
       label->setFont(fontOf(kCaptionFontFamily, kCaptionFontPoints));
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      lblParameter.at(def.index) = label;
       return label;
     }
   }
@@ -227,10 +223,35 @@ void Form1::createControls() {
     }
     controls_[static_cast<std::size_t>(def.id)] = widget;
   }
-  Picture1 = controlAs<PictureBox>(Control::Picture1);
-  for (QWidget* widget : controls_) {
-    if (auto* box = qobject_cast<PictureBox*>(widget)) box->setPacer(pacer_);
+  bindNamedControls();
+}
+
+void Form1::bindNamedControls() {
+  for (const ControlDef& def : kControls) {
+    QWidget* const widget = control(def.id);
+    switch (def.kind) {
+      case Kind::PictureBox:
+        static_cast<PictureBox*>(widget)->setPacer(pacer_);
+        break;
+      case Kind::Swatch:
+        Picture2.at(def.index) = static_cast<PictureBox*>(widget);
+        Picture2.at(def.index)->setPacer(pacer_);
+        break;
+      case Kind::ParameterBox:
+        txtParameter.at(def.index) = static_cast<TextBox*>(widget);
+        break;
+      case Kind::ScrollBar:
+        hscParameter.at(def.index) = static_cast<ScrollBar*>(widget);
+        break;
+      case Kind::Label:
+        lblParameter.at(def.index) = static_cast<QLabel*>(widget);
+        break;
+      case Kind::Button:
+      case Kind::StatusBox:
+        break;
+    }
   }
+  Picture1 = controlAs<PictureBox>(Control::Picture1);
   picZiel = controlAs<PictureBox>(Control::picZiel);
   Command1 = controlAs<QPushButton>(Control::Command1);
   Command2 = controlAs<QPushButton>(Control::Command2);

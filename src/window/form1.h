@@ -88,6 +88,8 @@ class Form1 : public QWidget {
 
  private:
   void createControls();
+  // Sets the named members (Picture1, txtParameter, ...) from the built table, once.
+  void bindNamedControls();
   QWidget* createControl(const ControlDef& def, QWidget* container);
   QWidget* control(Control id) const { return controls_[static_cast<std::size_t>(id)]; }
   template <typename Widget>

@@ -13,7 +13,7 @@
 
 namespace window {
 
-inline constexpr int kTwipsPerPixel = 15;  // at 96 dots per inch
+using platform::kTwipsPerPixel;
 
 // Inner (client) area of the window when it opens, in twips.
 inline constexpr int kFormInnerWidth = 4680;

@@ -13,8 +13,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
 QColor systemColor(int number) {
   const QPalette palette = QGuiApplication::palette();
   switch (number) {

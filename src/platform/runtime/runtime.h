@@ -13,6 +13,10 @@ namespace platform {
 // A colour as 0x00BBGGRR (red in the low byte). 0x800000nn names the window system's colour nn.
 using OleColor = std::uint32_t;
 
+// Positions and sizes of the window definition are in twips, 1/1440 inch: 15 to a logical pixel
+// at 96 dots per inch.
+inline constexpr int kTwipsPerPixel = 15;
+
 // The one error type of the runtime: a number and the German message shown to the user.
 class RuntimeError : public std::exception {
  public:
