@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pattern/renderer.h"
+#include "support/every_circle.h"
 #include "support/recording_surface.h"
 
 #include <gtest/gtest.h>
@@ -67,19 +68,19 @@ TEST(Renderer, IndicesAreThoseOfALoopThatAddsOneAtATime) {
 }
 
 // The colour a point ends up with: the last circle drawn at its position.
-platform::OleColor finalColourOf(const RecordingSurface& s, const pattern::PointPosition& p) {
+platform::OleColor finalColourOf(const RecordingSurface& s, const QPointF& p) {
   platform::OleColor colour = 0xFFFFFFFF;
   for (const RecordedCircle& c : s.circles) {
-    if (c.x == static_cast<float>(p.x) && c.y == static_cast<float>(p.y)) colour = c.fill;
+    if (c.x == static_cast<float>(p.x()) && c.y == static_cast<float>(p.y())) colour = c.fill;
   }
   return colour;
 }
 
 TEST(Renderer, SharedBandBoundsAreCoveredByTheNextBand) {
   const RecordingSurface s = draw(startValues());
-  EXPECT_EQ(finalColourOf(s, pattern::pointAt(199, 137.5, 20)), kRed);
-  EXPECT_EQ(finalColourOf(s, pattern::pointAt(200, 137.5, 20)), kBlue);
-  EXPECT_EQ(finalColourOf(s, pattern::pointAt(400, 137.5, 20)), kYellow);
+  EXPECT_EQ(finalColourOf(s, reference::positionOf(199, 137.5, 20)), kRed);
+  EXPECT_EQ(finalColourOf(s, reference::positionOf(200, 137.5, 20)), kBlue);
+  EXPECT_EQ(finalColourOf(s, reference::positionOf(400, 137.5, 20)), kYellow);
 }
 
 struct BandCase {
@@ -97,9 +98,9 @@ TEST_P(BandIndices, AreDrawnInOrderWithTheirColours) {
   ASSERT_EQ(s.circles.size(), GetParam().indices.size());
   for (size_t k = 0; k < s.circles.size(); ++k) {
     const auto [index, colour] = GetParam().indices[k];
-    const pattern::PointPosition pos = pattern::pointAt(index, p.DivergenceAngle, p.RadiusStep);
-    EXPECT_EQ(s.circles[k].x, static_cast<float>(pos.x)) << "circle " << k;
-    EXPECT_EQ(s.circles[k].y, static_cast<float>(pos.y)) << "circle " << k;
+    const QPointF pos = reference::positionOf(index, p.DivergenceAngle, p.RadiusStep);
+    EXPECT_EQ(s.circles[k].x, static_cast<float>(pos.x())) << "circle " << k;
+    EXPECT_EQ(s.circles[k].y, static_cast<float>(pos.y())) << "circle " << k;
     EXPECT_EQ(s.circles[k].fill, colour) << "circle " << k;
   }
 }
@@ -212,8 +213,8 @@ TEST(Renderer, CircleCoveringTheWholeSurfaceHidesAllBeforeIt) {
   s.solid = true;
   drawPattern({600, 1e6, 20, 0, 137.5}, s);  // radius 200000: every circle covers the surface
   ASSERT_EQ(s.circles.size(), 1u);
-  const pattern::PointPosition last = pattern::pointAt(600, 137.5, 20);
-  EXPECT_EQ(s.circles[0].x, static_cast<float>(last.x));
+  const QPointF last = reference::positionOf(600, 137.5, 20);
+  EXPECT_EQ(s.circles[0].x, static_cast<float>(last.x()));
   EXPECT_EQ(s.circles[0].fill, kYellow);
 }
 
@@ -224,8 +225,8 @@ TEST(Renderer, DrawingStartsAtTheLastCoveringCircle) {
   // stays within 200, that is up to point 285.
   drawPattern({600, 1000, 20, 0, 137.5}, s);
   ASSERT_FALSE(s.circles.empty());
-  const pattern::PointPosition first = pattern::pointAt(285, 137.5, 20);
-  EXPECT_EQ(s.circles[0].x, static_cast<float>(first.x));
+  const QPointF first = reference::positionOf(285, 137.5, 20);
+  EXPECT_EQ(s.circles[0].x, static_cast<float>(first.x()));
   EXPECT_EQ(s.circles[0].fill, kBlue);
   EXPECT_EQ(s.circles.size(), 602u - 285);
   EXPECT_EQ(s.fill, kYellow);
@@ -239,8 +240,8 @@ TEST(Renderer, ACircleThatJustFailsToCoverTheSurfaceIsStillDrawn) {
   const double step = (200 - 101 * std::sqrt(2.0)) * 100 / (100 * (1 - 1e-7));
   drawPattern({600, 1000, step, 0, 137.5}, s);
   ASSERT_EQ(s.circles.size(), 602u - 99);
-  const pattern::PointPosition first = pattern::pointAt(99, 137.5, step);
-  EXPECT_EQ(s.circles[0].x, static_cast<float>(first.x));
+  const QPointF first = reference::positionOf(99, 137.5, step);
+  EXPECT_EQ(s.circles[0].x, static_cast<float>(first.x()));
 }
 
 TEST(Renderer, WithoutSolidFillEveryCircleIsDrawn) {

@@ -8,6 +8,8 @@
 #include "pattern/renderer.h"
 #include "surface/surface.h"
 
+#include <QPointF>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -21,6 +23,13 @@ inline float single(double value) {
     return std::copysign(std::numeric_limits<float>::infinity(), value);
   }
   return static_cast<float>(value);
+}
+
+// The centre of point i in user units, from the formula: the angle turns i * alpha degrees, with
+// pi as 3.141592, plus 0.1 radian; the distance is i * step / 100.
+inline QPointF positionOf(double i, double alpha, double step) {
+  const double theta = ((i * alpha) / 180) * 3.141592 + 0.1;
+  return {((i * std::cos(theta)) * step) / 100, ((i * std::sin(theta)) * step) / 100};
 }
 
 inline double checked(double value) {
@@ -66,11 +75,9 @@ inline void drawEveryCircle(const pattern::ParameterSet& p, platform::DrawingSur
         }
         continue;
       }
-      const double theta = (angle / 180) * 3.141592 + 0.1;
-      const double x = ((i * std::cos(theta)) * p.RadiusStep) / 100;
-      const double y = ((i * std::sin(theta)) * p.RadiusStep) / 100;
+      const QPointF at = positionOf(i, p.DivergenceAngle, p.RadiusStep);
       surface.setFillColor(pattern::kBandColors[band]);
-      surface.Circle(single(x), single(y), radius);
+      surface.Circle(single(at.x()), single(at.y()), radius);
     }
   }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "pattern/renderer.h"
+#include "support/every_circle.h"
 
 #include <QImage>
 #include <QPainter>
@@ -25,9 +26,9 @@ inline void drawReferencePattern(const pattern::ParameterSet& p, QImage& image) 
     const platform::OleColor c = pattern::kBandColors[band];
     painter.setBrush(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
     for (double i = bounds[band]; i <= bounds[band + 1]; i += 1) {
-      const pattern::PointPosition pos = pattern::pointAt(i, p.DivergenceAngle, p.RadiusStep);
-      const QPointF centre((static_cast<float>(pos.x) + 100) * perUnit,
-                           (static_cast<float>(pos.y) + 100) * perUnit);
+      const QPointF pos = reference::positionOf(i, p.DivergenceAngle, p.RadiusStep);
+      const QPointF centre((static_cast<float>(pos.x()) + 100) * perUnit,
+                           (static_cast<float>(pos.y()) + 100) * perUnit);
       painter.drawEllipse(centre, radius, radius);
     }
   }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "raster/canvas.h"
+#include "support/main_surface.h"
 
 #include <QGuiApplication>
 
@@ -16,19 +17,13 @@ constexpr QRgb kWhite = 0xFFFFFFFF;
 // The main drawing area: 685 x 685 device pixels scaled -100 .. 100 on both axes.
 class CanvasTest : public testing::Test {
  protected:
-  void SetUp() override {
-    canvas.resize(QSize(685, 685), 1.0);
-    canvas.Scale(-100, -100, 100, 100);
-    canvas.setFillSolid(true);
-    canvas.setFillColor(RGB(255, 0, 0));
-    canvas.compose();
-  }
+  void SetUp() override { canvas.compose(); }
   qint64 area(const std::vector<QRect>& rects) {
     qint64 sum = 0;
     for (const QRect& r : rects) sum += qint64{r.width()} * r.height();
     return sum;
   }
-  Canvas canvas;
+  Canvas canvas = mainSurface(RGB(255, 0, 0));
 };
 
 TEST_F(CanvasTest, ScreenShowsTheDrawingOverTheBackColourOnceComposed) {
