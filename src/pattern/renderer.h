@@ -68,6 +68,10 @@ struct DrawingPlan {
 // surface.
 DrawingPlan planDrawing(const ParameterSet& parameters, const platform::DrawingSurface& surface);
 
+// The user-space square round the centre within which every circle of `plan` lies, cut to
+// `visible`.
+QRectF reachOf(const DrawingPlan& plan, const ParameterSet& parameters, const QRectF& visible);
+
 // Clears `surface` and draws the pattern for `parameters` as planDrawing() plans it, then raises
 // the plan's error if it has one. A drawing the monitor stops keeps what it drew, sets FillColor
 // to the colour of the last circle drawn and throws platform::Interrupted.

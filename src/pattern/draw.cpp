@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Drawing a plan: pieces of circles, their positions computed and their discs drawn in strips,
+// one strip a thread, every strip drawing every circle of a piece in order.
+#include "pattern/renderer.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <barrier>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace pattern {
+
+namespace {
+
+// How long a circle takes to draw on one thread, in nanoseconds as measured here: a fixed cost
+// for its position and placement, and a cost a pixel it can touch.
+constexpr double kCircleCost = 100;
+constexpr double kPixelCost = 0.25;
+// Work between two calls of the monitor: a few milliseconds.
+constexpr double kWorkBetweenChecks = 4e6;
+// Circles computed and drawn as one piece.
+constexpr long long kMostDiscs = 65536;
+// Below this much work a drawing stays on one thread: starting and meeting the others would
+// cost more than they save.
+constexpr double kWorkForThreads = 4e6;
+
+// Narrows to single precision; a value beyond its range becomes an infinity instead of an error.
+float toSingle(double value) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (value > kMax) return std::numeric_limits<float>::infinity();
+  if (value < -kMax) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
+// Threads that run one piece of work on every strip at once, the caller taking strip 0, as
+// often as asked. A crew of one runs it on the caller's thread alone.
+class Crew {
+ public:
+  explicit Crew(int strips) : strips_(strips), start_(strips), done_(strips) {
+    for (int strip = 1; strip < strips; ++strip) {
+      threads_.emplace_back([this, strip] { serve(strip); });
+    }
+  }
+  ~Crew() {
+    stopping_.store(true, std::memory_order_relaxed);
+    if (strips_ > 1) start_.arrive_and_wait();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  Crew(const Crew&) = delete;
+  Crew& operator=(const Crew&) = delete;
+
+  int strips() const { return strips_; }
+  void run(const std::function<void(int)>& work) {
+    if (strips_ == 1) {
+      work(0);
+      return;
+    }
+    work_ = &work;
+    start_.arrive_and_wait();
+    work(0);
+    done_.arrive_and_wait();
+  }
+
+  // The crew of `strips` strips for this thread, kept from drawing to drawing (the animation
+  // draws thousands a second), one for each count asked for.
+  static Crew& of(int strips) {
+    thread_local std::vector<std::unique_ptr<Crew>> kept;
+    if (kept.size() <= static_cast<std::size_t>(strips)) kept.resize(strips + 1);
+    std::unique_ptr<Crew>& crew = kept[static_cast<std::size_t>(strips)];
+    if (!crew) crew = std::make_unique<Crew>(strips);
+    return *crew;
+  }
+
+ private:
+  void serve(int strip) {
+    for (;;) {
+      start_.arrive_and_wait();
+      if (stopping_.load(std::memory_order_relaxed)) return;
+      (*work_)(strip);
+      done_.arrive_and_wait();
+    }
+  }
+
+  int strips_;
+  std::barrier<> start_;
+  std::barrier<> done_;
+  const std::function<void(int)>* work_ = nullptr;  // handed over by the barrier
+  std::atomic<bool> stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
+// A piece: the plan's circles numbered `first` up to `end` in drawing order.
+struct Piece {
+  long long first = 0;
+  long long end = 0;
+  long long count() const { return end - first; }
+};
+
+// Writes the discs of circles [first, end) to `out`, which holds the piece from `pieceFirst`.
+void positionsOf(const DrawingPlan& plan, const ParameterSet& parameters, long long first,
+                 long long end, long long pieceFirst, platform::Disc* out) {
+  long long spanFirst = 0;  // number of the span's first circle
+  for (int s = 0; s < plan.spanCount && first < end; ++s) {
+    const DrawingPlan::Span& span = plan.spans[s];
+    const long long spanEnd = spanFirst + span.count;
+    if (first < spanEnd) {
+      const long long to = std::min(end, spanEnd);
+      const platform::OleColor fill = kBandColors[span.band];
+      double i = loopIndex(span.from, first - spanFirst);
+      for (long long c = first; c < to; ++c, i += 1) {
+        const PointPosition p = pointAt(i, parameters.DivergenceAngle, parameters.RadiusStep);
+        out[c - pieceFirst] = {toSingle(p.x), toSingle(p.y), fill};
+      }
+      first = to;
+    }
+    spanFirst = spanEnd;
+  }
+}
+
+// Strip `strip`'s share of the piece's positions: each strip computes a part of them.
+void positionShare(const DrawingPlan& plan, const ParameterSet& parameters, const Piece& piece,
+                   platform::Disc* out, int strip, int strips) {
+  const long long first = piece.first + piece.count() * strip / strips;
+  const long long end = piece.first + piece.count() * (strip + 1) / strips;
+  positionsOf(plan, parameters, first, end, piece.first, out);
+}
+
+void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
+              platform::DrawingSurface& surface, const DrawOptions& options) {
+  const long long circles = plan.circles();
+  if (circles == 0) return;
+
+  const QRectF visible = surface.visibleArea();
+  const double perUnit = surface.devicePixelsPerUnit();
+  const double surfacePixels = visible.width() * visible.height() * perUnit * perUnit;
+  const double side = 2 * double{plan.radius} * perUnit + 3;
+  const double perCircle = kCircleCost + kPixelCost * std::min(side * side, surfacePixels);
+  const double totalWork = static_cast<double>(circles) * perCircle;
+
+  int strips = options.strips;
+  if (strips <= 0) {
+    strips = totalWork >= kWorkForThreads
+                 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                 : 1;
+  }
+  strips = std::clamp(strips, 1, surface.maxStrips());
+  const long long most = std::clamp(static_cast<long long>(kWorkBetweenChecks / perCircle), 1LL,
+                                    std::min(kMostDiscs, circles));
+
+  // Two pieces' discs, reused from drawing to drawing. The crew's threads reach them through
+  // `discs`, not by name: each thread has buffers of its own.
+  thread_local std::array<std::vector<platform::Disc>, 2> buffers;
+  platform::Disc* discs[2];
+  for (int b = 0; b < 2; ++b) {
+    buffers[b].resize(static_cast<std::size_t>(most));
+    discs[b] = buffers[b].data();
+  }
+  Crew& crew = Crew::of(strips);
+  const auto pieceAfter = [&](long long first) {
+    return Piece{first, std::min(circles, first + most)};
+  };
+
+  surface.beginStrips(strips, reachOf(plan, parameters, visible));
+  Piece current = pieceAfter(0);
+  const std::function<void(int)> first = [&](int strip) {
+    positionShare(plan, parameters, current, discs[0], strip, strips);
+  };
+  crew.run(first);
+  // Each strip draws the whole piece in order while the positions of the next piece are
+  // computed, a share by each strip's thread.
+  int which = 0;
+  double workDone = 0;
+  for (;;) {
+    const Piece next = pieceAfter(current.end);
+    const std::span<const platform::Disc> drawn(discs[which],
+                                                static_cast<std::size_t>(current.count()));
+    platform::Disc* const following = discs[1 - which];
+    const std::function<void(int)> step = [&](int strip) {
+      surface.drawDiscs(drawn, plan.radius, strip);
+      positionShare(plan, parameters, next, following, strip, strips);
+    };
+    crew.run(step);
+    workDone += static_cast<double>(current.count()) * perCircle;
+    if (next.count() == 0) break;
+    if (options.monitor && !options.monitor->keepGoing(workDone / totalWork)) {
+      surface.endStrips();
+      surface.setFillColor(drawn.back().fill);
+      throw platform::Interrupted();
+    }
+    current = next;
+    which = 1 - which;
+  }
+  surface.endStrips();
+}
+
+}  // namespace
+
+void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
+                 const DrawOptions& options) {
+  surface.Cls();
+  const DrawingPlan plan = planDrawing(parameters, surface);
+  drawPlan(plan, parameters, surface, options);
+  if (plan.fillAtEnd) surface.setFillColor(*plan.fillAtEnd);
+  if (plan.error) throw platform::RuntimeError(*plan.error);
+}
+
+}  // namespace pattern
