@@ -65,12 +65,15 @@ void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
   tilesX_ = (devicePixels.width() + kTile - 1) / kTile;
   tilesY_ = (devicePixels.height() + kTile - 1) / kTile;
   dirty_.assign(static_cast<std::size_t>(tilesX_) * tilesY_, 0);
+  const qint64 area = qint64{devicePixels.width()} * devicePixels.height();
+  // Past half the layer, clearing it whole is cheaper than rectangle by rectangle, and so is
+  // composing it whole.
+  drawn_.setLimit(area / 2);
+  // Cleared and drawn again between two composes, several times over: then all of it.
+  unshown_.setLimit(2 * area);
   drawn_.clear();
-  cleared_.clear();
-  composedDrawn_ = 0;
-  drawnArea_ = 0;
-  drawnAll_ = true;
-  markAllDirty();
+  drawn_.addAll();  // what was drawn is kept, scaled
+  changedAll();
 }
 
 void Canvas::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2) {
@@ -102,14 +105,6 @@ QRectF Canvas::visibleArea() const {
   return QRectF(topLeft, bottomRight).normalized();
 }
 
-void Canvas::markDirty(const QRect& rect) {
-  const QRect clipped = rect & layer_.rect();
-  if (clipped.isEmpty()) return;
-  markTiles(clipped);
-  changedBounds_ |= clipped;
-  noteChange();
-}
-
 void Canvas::markTiles(const QRect& clipped) {
   for (int ty = clipped.top() / kTile; ty <= clipped.bottom() / kTile; ++ty) {
     std::uint8_t* row = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
@@ -117,46 +112,34 @@ void Canvas::markTiles(const QRect& clipped) {
   }
 }
 
-void Canvas::noteChange() {
-  if (anyDirty_) return;
-  anyDirty_ = true;
-  if (onChange_) onChange_();
+void Canvas::changed(const QRect& rect) {
+  const bool wasShown = unshown_.empty();
+  unshown_.add(rect);
+  if (wasShown && !unshown_.empty() && onChange_) onChange_();
 }
 
-void Canvas::markAllDirty() {
-  std::fill(dirty_.begin(), dirty_.end(), std::uint8_t{1});
-  changedBounds_ = layer_.rect();
-  if (!dirty_.empty()) noteChange();
+void Canvas::changedAll() {
+  const bool wasShown = unshown_.empty();
+  unshown_.addAll();
+  if (wasShown && onChange_) onChange_();
 }
 
 void Canvas::Cls() {
-  if (drawnAll_) {
+  if (drawn_.all()) {
     layer_.fill(Qt::transparent);
-    markAllDirty();
+    changedAll();
   } else {
     uchar* const bits = layer_.bits();
     const qsizetype stride = layer_.bytesPerLine();
-    for (const QRect& rect : drawn_) {
-      changedBounds_ |= rect;
+    for (const QRect& rect : drawn_.rects()) {
       for (int y = rect.top(); y <= rect.bottom(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
         std::fill(row + rect.left(), row + rect.right() + 1, QRgb{0});
       }
-    }
-    // What was drawn and is now cleared goes to the screen at the next compose(); past a few
-    // thousand rectangles (a canvas that is never shown), all of it will.
-    if (cleared_.size() + drawn_.size() > kMostCleared) {
-      cleared_.clear();
-      markAllDirty();
-    } else {
-      cleared_.insert(cleared_.end(), drawn_.begin(), drawn_.end());
-      if (!drawn_.empty()) noteChange();
+      changed(rect);
     }
   }
   drawn_.clear();
-  composedDrawn_ = 0;
-  drawnArea_ = 0;
-  drawnAll_ = false;
 }
 
 void Canvas::setFillColor(OleColor color) {
@@ -194,22 +177,8 @@ void Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
 
 void Canvas::noteDrawn(const QRect& touched) {
   if (touched.isEmpty()) return;
-  if (drawnAll_) {
-    markDirty(touched);
-    return;
-  }
-  drawn_.push_back(touched);
-  changedBounds_ |= touched;
-  drawnArea_ += qint64{touched.width()} * touched.height();
-  noteChange();
-  // Past half the layer, clearing it whole is cheaper than rectangle by rectangle, and so is
-  // composing it whole.
-  if (drawnArea_ > qint64{layer_.width()} * layer_.height() / 2) {
-    drawnAll_ = true;
-    drawn_.clear();
-    composedDrawn_ = 0;
-    markAllDirty();
-  }
+  drawn_.add(touched);
+  changed(touched);
 }
 
 double Canvas::devicePixelsPerUnit() const {
@@ -240,7 +209,13 @@ void Canvas::beginStrips(int strips, const QRectF& reach) {
     stripRows_[static_cast<std::size_t>(s)] = {first, end};
   }
   if (rasterizers_.size() < stripRows_.size()) rasterizers_.resize(stripRows_.size());
-  stripDrawn_.assign(stripRows_.size(), {});
+  stripDrawn_.resize(stripRows_.size());
+  for (std::size_t s = 0; s < stripRows_.size(); ++s) {
+    stripDrawn_[s].clear();
+    // Past half the strip, the whole layer will be cleared and composed; no more rectangles.
+    stripDrawn_[s].setLimit(qint64{layer_.width()} * (stripRows_[s].second - stripRows_[s].first) /
+                            2);
+  }
   // Taken here, on this thread: QImage::bits() detaches, which no two threads may do at once.
   stripView_ = ImageView(layer_);
 }
@@ -251,9 +226,8 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   if (first >= end) return;
   const QRect clip(0, first, layer_.width(), end - first);
   CircleRasterizer& rasterizer = rasterizers_[static_cast<std::size_t>(strip)];
-  StripDrawn& drawn = stripDrawn_[static_cast<std::size_t>(strip)];
-  // Past half the strip, the whole layer will be cleared and composed; no more rectangles.
-  const qint64 enough = qint64{layer_.width()} * (end - first) / 2;
+  Damage& drawn = stripDrawn_[static_cast<std::size_t>(strip)];
+  const bool layerDrawnAll = drawn_.all();
   const double perUnitY = layer_.height() / scaleHeight();
   const double margin = double{radius} * std::abs(layer_.width() / scaleWidth()) + edgeReach();
   const double above = first - margin;
@@ -271,34 +245,28 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
     if (cy < above || cy > below) continue;
     const DeviceCircle c = toDevice(disc.x, disc.y, radius, foreRgb_, fill);
     const QRect touched = rasterizer.draw(stripView_, c.cx, c.cy, c.r, c.style, clip);
-    if (touched.isEmpty() || drawn.all || drawnAll_) continue;
-    drawn.rects.push_back(touched);
-    drawn.area += qint64{touched.width()} * touched.height();
-    if (drawn.area > enough) drawn.all = true;
+    if (!layerDrawnAll) drawn.add(touched);
   }
 }
 
 void Canvas::endStrips() {
-  bool all = false;
-  for (StripDrawn& drawn : stripDrawn_) {
-    all = all || drawn.all;
-    if (!all) {
-      for (const QRect& rect : drawn.rects) noteDrawn(rect);
+  const bool all = std::any_of(stripDrawn_.begin(), stripDrawn_.end(),
+                               [](const Damage& drawn) { return drawn.all(); });
+  if (all) {
+    drawn_.addAll();
+    changedAll();
+  } else {
+    for (const Damage& drawn : stripDrawn_) {
+      for (const QRect& rect : drawn.rects()) noteDrawn(rect);
     }
-    drawn = {};
   }
-  if (all && !drawnAll_) {
-    drawnAll_ = true;
-    drawn_.clear();
-    composedDrawn_ = 0;
-    markAllDirty();
-  }
+  for (Damage& drawn : stripDrawn_) drawn.clear();
 }
 
 void Canvas::setBackColor(OleColor color) {
   backColor_ = color;
   backRgb_ = opaque(color);
-  markAllDirty();
+  changedAll();
 }
 
 void Canvas::composeTiles(int tileRow, int firstTile, int endTile) {
@@ -323,16 +291,17 @@ void Canvas::composeTiles(int tileRow, int firstTile, int endTile) {
 
 const std::vector<QRect>& Canvas::compose() {
   changed_.clear();
-  if (!anyDirty_) return changed_;
+  if (unshown_.empty()) return changed_;
   // Tiles are marked here rather than with every circle, which keeps drawing lean.
-  const auto mark = [this](const QRect& rect) {
-    const QRect clipped = rect & layer_.rect();
-    if (!clipped.isEmpty()) markTiles(clipped);
-  };
-  for (const QRect& rect : cleared_) mark(rect);
-  cleared_.clear();
-  for (std::size_t k = composedDrawn_; k < drawn_.size(); ++k) mark(drawn_[k]);
-  composedDrawn_ = drawn_.size();
+  if (unshown_.all()) {
+    std::fill(dirty_.begin(), dirty_.end(), std::uint8_t{1});
+  } else {
+    for (const QRect& rect : unshown_.rects()) {
+      const QRect clipped = rect & layer_.rect();
+      if (!clipped.isEmpty()) markTiles(clipped);
+    }
+  }
+  unshown_.clear();
   const int width = layer_.width();
   const int height = layer_.height();
   for (int ty = 0; ty < tilesY_; ++ty) {
@@ -361,8 +330,6 @@ const std::vector<QRect>& Canvas::compose() {
       tx = end;
     }
   }
-  changedBounds_ = QRect();
-  anyDirty_ = false;
   return changed_;
 }
 

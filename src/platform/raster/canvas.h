@@ -4,6 +4,7 @@
 // device pixels, (0, 0) at the top-left corner of the drawing area.
 #pragma once
 
+#include "raster/damage.h"
 #include "raster/raster.h"
 #include "surface/surface.h"
 
@@ -62,14 +63,14 @@ class Canvas : public DrawingSurface {
   // What is drawn, without the back colour: transparent where nothing is.
   const QImage& drawing() const { return layer_; }
   // Whether nothing has been drawn since the last Cls.
-  bool isBlank() const { return !drawnAll_ && drawn_.empty(); }
+  bool isBlank() const { return drawn_.empty(); }
 
   // The back colour with the drawing over it, opaque, as of the last compose().
   const QImage& screen() const { return screen_; }
-  bool hasChanges() const { return anyDirty_; }
+  bool hasChanges() const { return !unshown_.empty(); }
   // The bounding rectangle of all that changed since the last compose(); cheap to ask for at
   // every change, where compose() does the work.
-  QRect changedBounds() const { return changedBounds_; }
+  QRect changedBounds() const { return unshown_.bounds(layer_.rect()); }
   // Called when the canvas changes after a compose(), so that a view can ask to be repainted.
   void setChangeListener(std::function<void()> listener) { onChange_ = std::move(listener); }
   // Brings screen() up to date and returns the rectangles that changed since the last call,
@@ -92,12 +93,11 @@ class Canvas : public DrawingSurface {
   // Device pixels that a circle's outline, as wide as a logical pixel, and its antialiased edge
   // reach past the circle's path.
   double edgeReach() const { return devicePixelRatio_ / 2 + 2; }
-  void markDirty(const QRect& rect);
-  // Flags the tiles of a rectangle within the layer.
+  // Flags the tiles of a rectangle within the layer, for compose().
   void markTiles(const QRect& clipped);
-  // Something changed that the screen does not show yet.
-  void noteChange();
-  void markAllDirty();
+  // Something changed that the screen does not show yet; the listener hears of the first.
+  void changed(const QRect& rect);
+  void changedAll();
   // Brings the screen pixels of tiles firstTile to endTile - 1 of a tile row up to date.
   void composeTiles(int tileRow, int firstTile, int endTile);
   double scaleWidth() const;
@@ -110,32 +110,17 @@ class Canvas : public DrawingSurface {
   std::vector<CircleRasterizer> rasterizers_ = std::vector<CircleRasterizer>(1);
   // While drawing in strips: each strip's rows [first, second) and what it drew on.
   std::vector<std::pair<int, int>> stripRows_;
-  struct StripDrawn {
-    std::vector<QRect> rects;
-    qint64 area = 0;
-    bool all = false;  // most of the strip: the whole layer counts as drawn
-  };
-  std::vector<StripDrawn> stripDrawn_;
+  std::vector<Damage> stripDrawn_;
   ImageView stripView_;  // the layer's pixels, taken by beginStrips()
 
-  // Pixels drawn on since the last Cls, so that clearing touches only those; `drawnAll_` once
-  // that is most of the layer.
-  std::vector<QRect> drawn_;
-  qint64 drawnArea_ = 0;
-  bool drawnAll_ = false;
-
-  // Cleared since the last compose(), and how much of drawn_ it has seen.
-  std::vector<QRect> cleared_;
-  static constexpr std::size_t kMostCleared = 8192;
-  std::size_t composedDrawn_ = 0;
-  // Tiles whose screen pixels are out of date, row by row.
+  Damage drawn_;    // drawn on since the last Cls, so that clearing touches only that
+  Damage unshown_;  // changed since the last compose(), which the screen does not show yet
+  // compose()'s own: tiles whose screen pixels it brings up to date, row by row.
   std::vector<std::uint8_t> dirty_;
   int tilesX_ = 0;
   int tilesY_ = 0;
-  bool anyDirty_ = false;
   std::vector<QRect> changed_;
   std::function<void()> onChange_;
-  QRect changedBounds_;
 
   OleColor backColor_ = 0x00FFFFFF;
   QRgb backRgb_ = 0xFFFFFFFF;
