@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/picturebox.h"
 
+#include "controls/backingstore.h"
 #include "controls/framepacer.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <utility>
 
 namespace platform {
@@ -54,30 +53,6 @@ QRect toDevice(const QRect& logical, double ratio) {
 }
 
 }  // namespace
-
-bool copyOpaquePixels(QImage& target, QPoint at, const QImage& source, const QRect& from) {
-  switch (target.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-      break;
-    default:
-      return false;
-  }
-  if (source.format() != QImage::Format_RGB32) return false;
-  // Only what lies on both images.
-  const QRect onTarget = QRect(at, from.size()) & target.rect();
-  const QRect read = QRect(from.topLeft() + (onTarget.topLeft() - at), onTarget.size());
-  if (onTarget.isEmpty() || !source.rect().contains(read)) return true;
-  uchar* const targetBits = target.bits() + onTarget.top() * target.bytesPerLine();
-  const uchar* const sourceBits = source.constBits() + read.top() * source.bytesPerLine();
-  for (int row = 0; row < onTarget.height(); ++row) {
-    std::memcpy(targetBits + row * target.bytesPerLine() + onTarget.left() * 4,
-                sourceBits + row * source.bytesPerLine() + read.left() * 4,
-                static_cast<std::size_t>(onTarget.width()) * 4);
-  }
-  return true;
-}
 
 PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border_(border) {
   canvas_.setChangeListener([this] { scheduleRepaint(); });
@@ -213,18 +188,36 @@ void PictureBox::paintBorder(QPainter& painter, QSize size) const {
   const int total = borderPixels();
   const int outer = std::max(1, total / 2);
   const int inner = total - outer;
-  // The focus mark: the inner line of the border in the highlight colour.
-  const bool focused = showsFocusMark();
-  const QColor highlight = pal.color(QPalette::Highlight);
   painter.fillRect(0, 0, w, h, pal.color(QPalette::Light));
   painter.fillRect(0, 0, w - outer, outer, pal.color(QPalette::Dark));
   painter.fillRect(0, 0, outer, h - outer, pal.color(QPalette::Dark));
   if (inner <= 0) return;
-  painter.fillRect(outer, outer, w - 2 * outer, h - 2 * outer,
-                   focused ? highlight : pal.color(QPalette::Midlight));
-  const QColor shadow = focused ? highlight : pal.color(QPalette::Shadow);
+  painter.fillRect(outer, outer, w - 2 * outer, h - 2 * outer, pal.color(QPalette::Midlight));
+  const QColor shadow = pal.color(QPalette::Shadow);
   painter.fillRect(outer, outer, w - 2 * outer - inner, inner, shadow);
   painter.fillRect(outer, outer, inner, h - 2 * outer - inner, shadow);
+}
+
+void PictureBox::paintFocusMark(QPainter& painter, const QRect& inner, bool borderPainted) const {
+  if (!showsFocusMark()) return;
+  const QColor highlight = palette().color(QPalette::Highlight);
+  const auto ring = [&](const QRect& r) {
+    painter.fillRect(r.left(), r.top(), r.width(), 1, highlight);
+    painter.fillRect(r.left(), r.bottom(), r.width(), 1, highlight);
+    painter.fillRect(r.left(), r.top(), 1, r.height(), highlight);
+    painter.fillRect(r.right(), r.top(), 1, r.height(), highlight);
+  };
+  const int t = borderPixels();
+  if (border_ == Border::FlatLine) {
+    // Inside a one-line border there is only the back colour (a swatch): the mark, a highlight
+    // ring two lines wide, goes there, over the picture.
+    for (int k = 0; k < 2 * t; ++k) ring(inner.adjusted(k, k, -k, -k));
+    return;
+  }
+  // A sunken panel: its inner line in the highlight colour, painted with the border.
+  if (!borderPainted) return;
+  const int outer = std::max(1, t / 2);
+  for (int k = outer; k < t; ++k) ring(inner.adjusted(k - t, k - t, t - k, t - k));
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
@@ -243,45 +236,17 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
   const QImage& screen = canvas_.screen();
   const QRect inner(QPoint(border, border), screen.size());
-  if (!contentsRect().contains(event->region().boundingRect())) {
-    paintBorder(painter, inner.size() + 2 * QSize(border, border));
-  }
-  // Where the painter writes into an image (the window's backing store) at whole device pixels,
-  // the changed rectangles are copied straight into it, row by row: QPainter's per-call cost
-  // and its worker threads for large blits would cost more than the copies themselves.
-  QPaintDevice* const target = painter.paintEngine()->paintDevice();
-  const QTransform toTarget = painter.deviceTransform();
-  QImage* const image = target && target->devType() == QInternal::Image &&
-                                toTarget.type() <= QTransform::TxTranslate &&
-                                toTarget.dx() == std::floor(toTarget.dx()) &&
-                                toTarget.dy() == std::floor(toTarget.dy())
-                            ? static_cast<QImage*>(target)
-                            : nullptr;
-  const QPoint offset(static_cast<int>(toTarget.dx()), static_cast<int>(toTarget.dy()));
+  const bool borderPainted = !contentsRect().contains(event->region().boundingRect());
+  if (borderPainted) paintBorder(painter, inner.size() + 2 * QSize(border, border));
   qint64 area = 0;
   for (const QRect& logical : event->region()) {
     const QRect source = toDevice(logical, ratio) & inner;
     if (source.isEmpty()) continue;
     area += qint64{source.width()} * source.height();
-    const QRect from = source.translated(-border, -border);
-    if (!image || !copyOpaquePixels(*image, source.topLeft() + offset, screen, from)) {
-      painter.drawImage(source.topLeft(), screen, from);
-    }
+    copyToPainter(painter, source.topLeft(), screen, source.translated(-border, -border));
   }
   lastPaintedArea_ = area;
-  if (showsFocusMark() && border_ == Border::FlatLine) {
-    // Inside a one-line border there is only the back colour (a swatch): the focus mark, a
-    // highlight ring two lines wide, goes there, over the copied image.
-    const QColor highlight = palette().color(QPalette::Highlight);
-    const int t = borderPixels();
-    for (int k = 0; k < 2 * t; ++k) {
-      const QRect ring = inner.adjusted(k, k, -k, -k);
-      painter.fillRect(ring.left(), ring.top(), ring.width(), 1, highlight);
-      painter.fillRect(ring.left(), ring.bottom(), ring.width(), 1, highlight);
-      painter.fillRect(ring.left(), ring.top(), 1, ring.height(), highlight);
-      painter.fillRect(ring.right(), ring.top(), 1, ring.height(), highlight);
-    }
-  }
+  paintFocusMark(painter, inner, borderPainted);
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

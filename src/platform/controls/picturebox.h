@@ -14,12 +14,6 @@ namespace platform {
 
 class FramePacer;
 
-// Copies the rectangle `from` of `source`, an opaque RGB32 image, to `at` on `target`, pixel for
-// pixel, when `target` keeps its pixels as the same 0xAARRGGBB words: RGB32, ARGB32 and
-// ARGB32_Premultiplied, in which an opaque pixel is the same word. Returns false, having done
-// nothing, for any other format, which a QPainter converts.
-bool copyOpaquePixels(QImage& target, QPoint at, const QImage& source, const QRect& from);
-
 class PictureBox : public QWidget {
   Q_OBJECT
  public:
@@ -82,6 +76,9 @@ class PictureBox : public QWidget {
   // The logical rectangle covering `device`, a rectangle in canvas device pixels.
   QRect widgetRect(const QRect& device) const;
   void paintBorder(QPainter& painter, QSize deviceSize) const;
+  // The focus mark, where the keyboard put the focus; `inner` is the picture's rectangle in
+  // device pixels.
+  void paintFocusMark(QPainter& painter, const QRect& inner, bool borderPainted) const;
 
   Border border_;
   bool pressable_ = false;
