@@ -129,8 +129,6 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   progress_.setSurface(Picture1);
   progress_.setCancelBetweenDrawings([this] { ++runsCancelled_; });
   resize(kFormInnerWidth / kTwipsPerPixel, kFormInnerHeight / kTwipsPerPixel);
-  describeLater_.setSingleShot(true);
-  connect(&describeLater_, &QTimer::timeout, this, &Form1::publishDescription);
   platform::runEvent([this] { Form_Load(); });
   // The first control in tab order has the focus when the window opens.
   control(kControls.front().id)->setFocus();
@@ -343,18 +341,10 @@ void Form1::Command2_Click() {
 void Form1::describePicture(Picture shown) {
   // A drawing that drew nothing (no point, or none within the surface) leaves it empty.
   shown_ = Picture1->canvas().isBlank() ? Picture::Empty : shown;
-  constexpr qint64 kInterval = 1000;  // milliseconds between two descriptions at the most
-  if (sinceDescribed_.isValid() && sinceDescribed_.elapsed() < kInterval) {
-    if (!describeLater_.isActive()) {
-      describeLater_.start(static_cast<int>(kInterval - sinceDescribed_.elapsed()));
-    }
-    return;
-  }
-  publishDescription();
+  if (describing_.request()) publishDescription();
 }
 
 void Form1::publishDescription() {
-  sinceDescribed_.start();
   Picture1->setAccessibleDescription(window::describePicture(
       parameters, Picture1->BackColor(), shown_ == Picture::Empty, shown_ == Picture::Drawn));
 }

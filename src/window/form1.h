@@ -6,11 +6,10 @@
 #include "controls/framepacer.h"
 #include "controls/picturebox.h"
 #include "pattern/parameters.h"
+#include "runtime/throttle.h"
 #include "window/drawingprogress.h"
 #include "window/layout.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -114,8 +113,11 @@ class Form1 : public QWidget {
   int runningAnimations_ = 0;
   int runsCancelled_ = 0;  // how often a cancel has ended the animations under way
   Picture shown_ = Picture::Empty;
-  QElapsedTimer sinceDescribed_;
-  QTimer describeLater_;
+  // At most one description a second, the latest state last.
+  platform::Throttle describing_{[] { return 1000; }, platform::Throttle::Hold::Always,
+                                 [this] {
+                                   if (describing_.request()) publishDescription();
+                                 }};
   DrawingProgress progress_{this};
 };
 

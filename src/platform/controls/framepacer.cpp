@@ -19,19 +19,24 @@ int refreshInterval(const QWidget* widget) {
   return static_cast<int>(std::floor(1000.0 / rate));
 }
 
-FramePacer::FramePacer(QWidget* window) : QObject(window), window_(window) {
-  held_.setSingleShot(true);
-  held_.setTimerType(Qt::PreciseTimer);
-  connect(&held_, &QTimer::timeout, this, [this] {
-    requested_ = true;
-    QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
-  });
+FramePacer::FramePacer(QWidget* window)
+    : QObject(window),
+      window_(window),
+      // Held only within a stream of paints, as in the animation: the last paint less than a
+      // refresh ago, and the one before it close to that. A lone paint (the pointer's hover
+      // over an arrow) does not hold back the click that follows it.
+      throttle_([window] { return refreshInterval(window); }, Throttle::Hold::OnlyInStreams,
+                [this] {
+                  requested_ = true;
+                  QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
+                                              Qt::LowEventPriority);
+                }) {
   window->installEventFilter(this);
 }
 
 void FramePacer::requestPaint(PictureBox* box) {
   waiting_.emplace_back(box);
-  if (requested_ || held_.isActive()) return;
+  if (requested_ || throttle_.holding()) return;
   requested_ = true;
   // Low priority, as the window system's own: the handler that drew has returned by then, and
   // so have the others waiting, so one paint shows all they changed.
@@ -41,18 +46,7 @@ void FramePacer::requestPaint(PictureBox* box) {
 bool FramePacer::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_ || event->type() != QEvent::UpdateRequest) return false;
   requested_ = false;
-  // Held only within a stream of paints, as in the animation: the last paint less than a refresh
-  // ago, and the one before it close to that. A lone paint (the pointer's hover over an arrow)
-  // does not hold back the click that follows it.
-  const qint64 interval = refreshInterval(window_);
-  if (!clock_.isValid()) clock_.start();
-  const qint64 now = clock_.elapsed();
-  if (now - paints_[1] < interval && paints_[1] - paints_[0] < 2 * interval) {
-    if (!held_.isActive()) held_.start(static_cast<int>(interval - (now - paints_[1])));
-    return true;
-  }
-  paints_[0] = paints_[1];
-  paints_[1] = now;
+  if (!throttle_.request()) return true;
   // Their changed areas join the window's dirty region before it is painted, in this same paint.
   for (const QPointer<PictureBox>& box : std::exchange(waiting_, {})) {
     if (box) box->repaintChanges();

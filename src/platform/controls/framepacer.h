@@ -2,10 +2,10 @@
 // The one owner of "at most one paint a screen refresh" for a window.
 #pragma once
 
-#include <QElapsedTimer>
+#include "runtime/throttle.h"
+
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include <vector>
 
@@ -41,10 +41,7 @@ class FramePacer : public QObject {
 
  private:
   QWidget* window_;
-  QElapsedTimer clock_;
-  // When the last two paints went out, in milliseconds of clock_, the older first.
-  qint64 paints_[2] = {-1'000'000, -1'000'000};
-  QTimer held_;
+  Throttle throttle_;
   bool requested_ = false;  // a repaint request of ours is on its way
   std::vector<QPointer<PictureBox>> waiting_;
 };

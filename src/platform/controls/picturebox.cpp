@@ -142,8 +142,8 @@ QPointF PictureBox::toUser(QPointF widgetPos) {
 }
 
 void PictureBox::scheduleRepaint() {
-  if (repaintScheduled_ || !canvas_.hasChanges()) return;
-  repaintScheduled_ = true;
+  // The canvas tells of the first change after the screen was composed, once.
+  if (!canvas_.hasChanges()) return;
   if (pacer_) {
     pacer_->requestPaint(this);
     return;
@@ -154,7 +154,6 @@ void PictureBox::scheduleRepaint() {
 }
 
 void PictureBox::repaintChanges() {
-  repaintScheduled_ = false;
   // A hidden box composes at its first paint.
   if (!isVisible() || !canvas_.hasChanges()) return;
   // The paint composes the changed tiles and copies the changed rectangles; until then only

@@ -71,7 +71,7 @@ class PictureBox : public QWidget {
   int borderPixels() const;
   // Sizes the canvas to the inner area at the current device-pixel ratio.
   void fitCanvas();
-  // One repaint request per batch of drawing, sent when the batch is done.
+  // Asks for a repaint of the changes, through the pacer where there is one.
   void scheduleRepaint();
   // The logical rectangle covering `device`, a rectangle in canvas device pixels.
   QRect widgetRect(const QRect& device) const;
@@ -88,7 +88,6 @@ class PictureBox : public QWidget {
   bool focusMarked_ = false;
   bool showsFocusMark() const { return focusMarked_ && hasFocus(); }
   Canvas canvas_;
-  bool repaintScheduled_ = false;
   FramePacer* pacer_ = nullptr;
   qint64 lastPaintedArea_ = 0;
 };
