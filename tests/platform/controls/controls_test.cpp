@@ -3,6 +3,8 @@
 #include "runtime/events.h"
 #include "support/error_recorder.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -144,6 +146,50 @@ TEST(ScrollBar, AThumbTheUserHoldsEndsInTheDraggedValue) {
   QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(0, thumb.y()));
   EXPECT_EQ(bar.Value(), 0);
   EXPECT_EQ(changes, (std::vector<int>{13751, 0}));
+}
+
+}  // namespace
+
+namespace {
+
+struct BarKey {
+  Qt::Key key;
+  int value;  // from 13750, with steps of 1 and pages of 10 in 0 .. 18000
+};
+
+class ScrollBarKeys : public testing::TestWithParam<BarKey> {};
+
+// The keys of a horizontal bar on the desktop, each one change as a click is.
+TEST_P(ScrollBarKeys, MoveTheBarAsOnTheDesktop) {
+  ScrollBar bar;
+  bar.setRange(0, 18000);
+  bar.setSingleStep(1);
+  bar.setPageStep(10);
+  bar.setValue(13750);
+  int changes = 0;
+  bar.setChangeHandler([&] { ++changes; });
+  QTest::keyClick(&bar, GetParam().key);
+  EXPECT_EQ(bar.Value(), GetParam().value);
+  EXPECT_EQ(changes, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, ScrollBarKeys,
+                         testing::Values(BarKey{Qt::Key_Right, 13751}, BarKey{Qt::Key_Down, 13751},
+                                         BarKey{Qt::Key_Left, 13749}, BarKey{Qt::Key_Up, 13749},
+                                         BarKey{Qt::Key_PageDown, 13760},
+                                         BarKey{Qt::Key_PageUp, 13740}, BarKey{Qt::Key_Home, 0},
+                                         BarKey{Qt::Key_End, 18000}));
+
+// Enter and Return click a focused push button once a press, not again while they repeat.
+TEST(PushButtonKeys, EnterAndReturnClick) {
+  platform::PushButton button(QStringLiteral("löschen"));
+  int clicks = 0;
+  QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+  QTest::keyClick(&button, Qt::Key_Return);
+  QTest::keyClick(&button, Qt::Key_Enter);
+  QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, {}, QString(), true);
+  QCoreApplication::sendEvent(&button, &repeat);
+  EXPECT_EQ(clicks, 2);
 }
 
 }  // namespace
