@@ -8,7 +8,6 @@
 #include "window/icon.h"
 #include "window/layout.h"
 
-#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,18 +52,6 @@ QString objectNameOf(const ControlDef& def) {
 // barrier, so the optimiser cannot drop the loop.
 void busyWait(std::int64_t passes) {
   for (std::int64_t i = 0; i < passes; ++i) asm volatile("" ::: "memory");
-}
-
-}  // namespace
-
-namespace {
-
-// The window is a window to assistive technology, not a panel inside one.
-QAccessibleInterface* formFactory(const QString& /*className*/, QObject* object) {
-  if (auto* form = qobject_cast<Form1*>(object)) {
-    return new QAccessibleWidget(form, QAccessible::Window);
-  }
-  return nullptr;
 }
 
 }  // namespace
@@ -116,11 +103,7 @@ std::int64_t delayPasses(double speed) {
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
   platform::installAccessibleRoles();
-  static const bool formRoleInstalled = [] {
-    QAccessible::installFactory(formFactory);
-    return true;
-  }();
-  (void)formRoleInstalled;
+  platform::installWindowRole(staticMetaObject);
   installFontSubstitutions();
   setWindowTitle(QString::fromLatin1(programinfo::kName));
   setWindowIcon(programIcon());

@@ -38,7 +38,25 @@ QAccessibleInterface* pictureBoxFactory(const QString& /*className*/, QObject* o
   return nullptr;
 }
 
+const QMetaObject* windowClass = nullptr;
+
+QAccessibleInterface* windowFactory(const QString& /*className*/, QObject* object) {
+  if (windowClass && object && object->metaObject() == windowClass && object->isWidgetType()) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+void installWindowRole(const QMetaObject& window) {
+  static const bool installed = [] {
+    QAccessible::installFactory(windowFactory);
+    return true;
+  }();
+  (void)installed;
+  windowClass = &window;
+}
 
 void installAccessibleRoles() {
   static const bool installed = [] {
