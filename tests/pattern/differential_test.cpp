@@ -134,7 +134,9 @@ std::string firstDifference(const QImage& a, const QImage& b) {
 class SameAsEveryCircle : public testing::TestWithParam<std::tuple<Case, int>> {};
 
 TEST_P(SameAsEveryCircle, PixelsErrorAndFillColor) {
-  const auto& [c, strips] = GetParam();
+  // Named, not bound: older clang cannot capture a structured binding in a lambda.
+  const Case& c = std::get<0>(GetParam());
+  const int strips = std::get<1>(GetParam());
   const Outcome& expected = referenceOf(c);
   const Outcome actual = outcomeOf(c.scale, [&](platform::Canvas& canvas) {
     pattern::drawPattern(c.parameters, canvas, {nullptr, strips});

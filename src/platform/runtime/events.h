@@ -47,23 +47,27 @@ HandlerKeeper setHandlerKeeper(HandlerKeeper keeper);
 // Runs `handler` as an entry point (runEvent), or hands it to the keeper while one is installed.
 void deliverEvent(std::function<void()> handler);
 
+// `handler` bound to copies of a signal's arguments, or to none when it takes none: a kept
+// handler runs after the signal has returned.
+template <typename Handler, typename... Args>
+std::function<void()> boundHandler(const Handler& handler, const Args&... args) {
+  if constexpr (std::is_invocable_v<const Handler&, const Args&...>) {
+    return [handler, args...] { handler(args...); };
+  } else {
+    return [handler] { handler(); };
+  }
+}
+
 // The one way to attach an event handler to a Qt signal: the handler runs as an entry point
 // (deliverEvent) with the signal's arguments, or none when it takes none, for as long as
 // `context` lives.
 template <typename Sender, typename Signal, typename Handler>
 QMetaObject::Connection onEvent(const Sender* sender, Signal signal, const QObject* context,
                                 Handler handler) {
-  return QObject::connect(
-      sender, signal, context, [handler = std::move(handler)](const auto&... args) {
-        // The arguments are copied: a kept handler runs after the signal has returned.
-        deliverEvent([handler, args...] {
-          if constexpr (std::is_invocable_v<const Handler&, decltype(args)...>) {
-            handler(args...);
-          } else {
-            handler();
-          }
-        });
-      });
+  return QObject::connect(sender, signal, context,
+                          [handler = std::move(handler)](const auto&... args) {
+                            deliverEvent(boundHandler(handler, args...));
+                          });
 }
 
 // Lets every waiting window event run to completion, user input included.
