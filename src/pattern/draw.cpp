@@ -9,7 +9,6 @@
 #include <barrier>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <span>
 #include <thread>
@@ -30,14 +29,6 @@ constexpr long long kMostDiscs = 65536;
 // Below this much work a drawing stays on one thread: starting and meeting the others would
 // cost more than they save.
 constexpr double kWorkForThreads = 4e6;
-
-// Narrows to single precision; a value beyond its range becomes an infinity instead of an error.
-float toSingle(double value) {
-  constexpr double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) return std::numeric_limits<float>::infinity();
-  if (value < -kMax) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
-}
 
 // Threads that run one piece of work on every strip at once, the caller taking strip 0, as
 // often as asked. A crew of one runs it on the caller's thread alone.

@@ -15,14 +15,6 @@ constexpr double kPi = 3.141592;
 // Angle offset of every point, in radians.
 constexpr double kOffset = 0.1;
 
-// Narrows to single precision; a value beyond its range becomes an infinity instead of an error.
-float toSingle(double value) {
-  constexpr double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) return std::numeric_limits<float>::infinity();
-  if (value < -kMax) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
-}
-
 // Distance from the origin to the farthest corner of `area`, in user units.
 double farthestCorner(const QRectF& area) {
   const double dx = std::max(std::abs(area.left()), std::abs(area.right()));

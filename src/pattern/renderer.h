@@ -6,12 +6,22 @@
 #include "surface/surface.h"
 
 #include <array>
+#include <limits>
 #include <optional>
 
 namespace pattern {
 
 inline constexpr platform::OleColor kBandColors[3] = {
     platform::RGB(255, 0, 0), platform::RGB(0, 0, 255), platform::RGB(255, 255, 0)};
+
+// Narrows to single precision, as the centres and the radius are; a value beyond its range
+// becomes an infinity instead of an error. Inline: it runs for every circle drawn.
+inline float toSingle(double value) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (value > kMax) return std::numeric_limits<float>::infinity();
+  if (value < -kMax) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
 
 // Point i (a double) of the pattern in user units, exactly as the renderer computes it.
 struct PointPosition {
