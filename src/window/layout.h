@@ -93,7 +93,8 @@ struct ControlDef {
   ScrollRange range = {};   // scroll bars
 };
 
-inline constexpr platform::OleColor kScrollBarSystemColor = 0x80000000;
+inline constexpr platform::OleColor kScrollBarSystemColor =
+    platform::systemColor(platform::SystemColor::ScrollBar);
 
 // clang-format off
 inline constexpr std::array<ControlDef, kControlCount> kControls = {{

@@ -2,6 +2,8 @@
 // Conversions and arithmetic checks of the forms runtime that the program's logic relies on.
 #pragma once
 
+#include "runtime/colors.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -9,9 +11,6 @@
 #include <exception>
 
 namespace platform {
-
-// A colour as 0x00BBGGRR (red in the low byte). 0x800000nn names the window system's colour nn.
-using OleColor = std::uint32_t;
 
 // Positions and sizes of the window definition are in twips, 1/1440 inch: 15 to a logical pixel
 // at 96 dots per inch.
@@ -54,10 +53,6 @@ double Val(QStringView text);
 QString Str(std::int16_t value);
 QString Str(float value);
 QString Str(double value);
-
-constexpr OleColor RGB(int red, int green, int blue) {
-  return static_cast<OleColor>((red & 0xFF) | (green & 0xFF) << 8 | (blue & 0xFF) << 16);
-}
 
 // Round to the nearest integer, halves to the even neighbour; a result outside the 16-bit range
 // (or a value that is not a number) raises Overflow.
