@@ -13,39 +13,34 @@ namespace platform {
 
 namespace {
 
-QColor systemColor(int number) {
+QColor paletteColor(int number) {
   const QPalette palette = QGuiApplication::palette();
-  switch (number) {
-    case 0:  // scroll bar
+  switch (static_cast<SystemColor>(number)) {
+    case SystemColor::ScrollBar:
       return palette.color(QPalette::Midlight);
-    case 5:  // window background
+    case SystemColor::WindowBackground:
       return palette.color(QPalette::Base);
-    case 8:  // window text
+    case SystemColor::WindowText:
       return palette.color(QPalette::WindowText);
-    case 15:  // button face
+    case SystemColor::ButtonFace:
       return palette.color(QPalette::Button);
-    case 18:  // button text
+    case SystemColor::ButtonText:
       return palette.color(QPalette::ButtonText);
-    default:
-      return palette.color(QPalette::Window);
   }
+  return palette.color(QPalette::Window);
 }
 
 QRgb opaque(OleColor color) {
-  // Plain colours are swapped from 0x00BBGGRR to 0xAARRGGBB without a QColor: this runs for
-  // every circle.
-  if (!(color & 0x80000000u)) {
-    return 0xFF000000u | (color & 0xFFu) << 16 | (color & 0xFF00u) | (color >> 16 & 0xFFu);
-  }
+  // Plain colours are swapped without a QColor: this runs for every circle.
+  if (!isSystemColor(color)) return opaqueArgb(color);
   return toQColor(color).rgb() | 0xFF000000;
 }
 
 }  // namespace
 
 QColor toQColor(OleColor color) {
-  if (color & 0x80000000u) return systemColor(static_cast<int>(color & 0xFFu));
-  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                static_cast<int>((color >> 16) & 0xFF));
+  if (isSystemColor(color)) return paletteColor(systemColorNumber(color));
+  return QColor::fromRgb(opaqueArgb(color));
 }
 
 void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
@@ -60,11 +55,8 @@ void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
     painter.drawImage(QRectF(QPointF(0, 0), QSizeF(devicePixels)), layer_);
   }
   layer_ = std::move(fresh);
-  screen_ = QImage(devicePixels, QImage::Format_RGB32);
+  screen_.resize(devicePixels);
   devicePixelRatio_ = devicePixelRatio;
-  tilesX_ = (devicePixels.width() + kTile - 1) / kTile;
-  tilesY_ = (devicePixels.height() + kTile - 1) / kTile;
-  dirty_.assign(static_cast<std::size_t>(tilesX_) * tilesY_, 0);
   const qint64 area = qint64{devicePixels.width()} * devicePixels.height();
   // Past half the layer, clearing it whole is cheaper than rectangle by rectangle, and so is
   // composing it whole.
@@ -77,24 +69,24 @@ void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
 }
 
 void Canvas::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2) {
-  userScale_ = true;
-  scaleLeft_ = x1;
-  scaleTop_ = y1;
-  scaleWidth_ = static_cast<double>(x2) - x1;
-  scaleHeight_ = static_cast<double>(y2) - y1;
+  scale_ = {.set = true,
+            .left = static_cast<double>(x1),
+            .top = static_cast<double>(y1),
+            .width = static_cast<double>(x2) - x1,
+            .height = static_cast<double>(y2) - y1};
 }
 
 double Canvas::scaleWidth() const {
-  return userScale_ ? scaleWidth_ : layer_.width() / devicePixelRatio_ * kTwipsPerPixel;
+  return scale_.set ? scale_.width : layer_.width() / devicePixelRatio_ * kTwipsPerPixel;
 }
 
 double Canvas::scaleHeight() const {
-  return userScale_ ? scaleHeight_ : layer_.height() / devicePixelRatio_ * kTwipsPerPixel;
+  return scale_.set ? scale_.height : layer_.height() / devicePixelRatio_ * kTwipsPerPixel;
 }
 
 QPointF Canvas::toUser(QPointF devicePos) const {
-  return {scaleLeft_ + devicePos.x() * scaleWidth() / layer_.width(),
-          scaleTop_ + devicePos.y() * scaleHeight() / layer_.height()};
+  return {scale_.left + devicePos.x() * scaleWidth() / layer_.width(),
+          scale_.top + devicePos.y() * scaleHeight() / layer_.height()};
 }
 
 QRectF Canvas::visibleArea() const {
@@ -103,13 +95,6 @@ QRectF Canvas::visibleArea() const {
   const QPointF topLeft = toUser(QPointF(-reach, -reach));
   const QPointF bottomRight = toUser(QPointF(layer_.width() + reach, layer_.height() + reach));
   return QRectF(topLeft, bottomRight).normalized();
-}
-
-void Canvas::markTiles(const QRect& clipped) {
-  for (int ty = clipped.top() / kTile; ty <= clipped.bottom() / kTile; ++ty) {
-    std::uint8_t* row = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
-    std::fill(row + clipped.left() / kTile, row + clipped.right() / kTile + 1, std::uint8_t{1});
-  }
 }
 
 void Canvas::changed(const QRect& rect) {
@@ -144,11 +129,10 @@ void Canvas::Cls() {
 
 void Canvas::setFillColor(OleColor color) {
   fillColor_ = color;
-  fillRgb_ = opaque(color);
 }
 
 void Canvas::Circle(float x, float y, float radius) {
-  drawCircle(x, y, radius, foreRgb_);
+  drawCircle(x, y, radius, kForeColor);
 }
 
 void Canvas::Circle(float x, float y, float radius, OleColor outline) {
@@ -165,13 +149,13 @@ void Canvas::Circle(float x, float y, float radius, OleColor outline) {
   style.fill = fill;
   style.filled = fillSolid_;
   style.penWidth = devicePixelRatio_;
-  return {(x - scaleLeft_) * perUnitX, (y - scaleTop_) * perUnitY,
+  return {(x - scale_.left) * perUnitX, (y - scale_.top) * perUnitY,
           double{radius} * std::abs(perUnitX), style};
 }
 
 void Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
   if (layer_.isNull()) return;
-  const DeviceCircle c = toDevice(x, y, radius, outline, fillRgb_);
+  const DeviceCircle c = toDevice(x, y, radius, outline, opaque(fillColor_));
   noteDrawn(rasterizers_.front().draw(layer_, c.cx, c.cy, c.r, c.style));
 }
 
@@ -196,8 +180,8 @@ void Canvas::beginStrips(int strips, const QRectF& reach) {
   // Rows that the discs can reach, shared out evenly; the first and last strips run on to the
   // layer's edges, so every row belongs to one strip.
   const double perUnitY = layer_.height() / scaleHeight();
-  const double a = (reach.top() - scaleTop_) * perUnitY;
-  const double b = (reach.bottom() - scaleTop_) * perUnitY;
+  const double a = (reach.top() - scale_.top) * perUnitY;
+  const double b = (reach.bottom() - scale_.top) * perUnitY;
   const double height = layer_.height();
   const double top = std::clamp(std::floor(std::min(a, b)), 0.0, height);
   const double bottom = std::clamp(std::ceil(std::max(a, b)), top, height);
@@ -241,9 +225,9 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
     }
     // Most discs of a strip lie wholly above or below it, so that is tested first, as cheaply as
     // can be; NaNs fall through to the rasteriser.
-    const double cy = (disc.y - scaleTop_) * perUnitY;
+    const double cy = (disc.y - scale_.top) * perUnitY;
     if (cy < above || cy > below) continue;
-    const DeviceCircle c = toDevice(disc.x, disc.y, radius, foreRgb_, fill);
+    const DeviceCircle c = toDevice(disc.x, disc.y, radius, kForeColor, fill);
     const QRect touched = rasterizer.draw(stripView_, c.cx, c.cy, c.r, c.style, clip);
     if (!layerDrawnAll) drawn.add(touched);
   }
@@ -265,72 +249,13 @@ void Canvas::endStrips() {
 
 void Canvas::setBackColor(OleColor color) {
   backColor_ = color;
-  backRgb_ = opaque(color);
   changedAll();
 }
 
-void Canvas::composeTiles(int tileRow, int firstTile, int endTile) {
-  const QRect area(QPoint(firstTile * kTile, tileRow * kTile),
-                   QPoint(std::min(endTile * kTile, layer_.width()) - 1,
-                          std::min((tileRow + 1) * kTile, layer_.height()) - 1));
-  const QRgb back = backRgb_;
-  const uchar* const layerBits = layer_.constBits();
-  uchar* const screenBits = screen_.bits();
-  const qsizetype layerStride = layer_.bytesPerLine();
-  const qsizetype screenStride = screen_.bytesPerLine();
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    const auto* src = reinterpret_cast<const QRgb*>(layerBits + y * layerStride) + area.left();
-    auto* dst = reinterpret_cast<QRgb*>(screenBits + y * screenStride) + area.left();
-    // Premultiplied source-over onto an opaque colour, without branches or lookups, so that the
-    // compiler can do several pixels at once.
-    for (int x = 0; x < area.width(); ++x) {
-      dst[x] = (src[x] + byteMul(back, 255 - (src[x] >> 24))) | 0xFF000000;
-    }
-  }
-}
-
 const std::vector<QRect>& Canvas::compose() {
-  changed_.clear();
-  if (unshown_.empty()) return changed_;
-  // Tiles are marked here rather than with every circle, which keeps drawing lean.
-  if (unshown_.all()) {
-    std::fill(dirty_.begin(), dirty_.end(), std::uint8_t{1});
-  } else {
-    for (const QRect& rect : unshown_.rects()) {
-      const QRect clipped = rect & layer_.rect();
-      if (!clipped.isEmpty()) markTiles(clipped);
-    }
-  }
+  const std::vector<QRect>& composed = screen_.compose(layer_, opaque(backColor_), unshown_);
   unshown_.clear();
-  const int width = layer_.width();
-  const int height = layer_.height();
-  for (int ty = 0; ty < tilesY_; ++ty) {
-    std::uint8_t* tiles = dirty_.data() + static_cast<std::size_t>(ty) * tilesX_;
-    for (int tx = 0; tx < tilesX_;) {
-      if (!tiles[tx]) {
-        ++tx;
-        continue;
-      }
-      // One rectangle for a run of changed tiles, taking in gaps of up to kGapTiles clean ones:
-      // a few more pixels copied to the screen cost less than another rectangle. Only the
-      // changed tiles are composed.
-      int lastDirty = tx;
-      for (int x = tx; x < tilesX_ && x - lastDirty <= kGapTiles; ++x) {
-        if (!tiles[x]) continue;
-        int runEnd = x;
-        while (runEnd < tilesX_ && tiles[runEnd]) tiles[runEnd++] = 0;
-        composeTiles(ty, x, runEnd);
-        lastDirty = runEnd - 1;
-        x = runEnd - 1;
-      }
-      const int end = lastDirty + 1;
-      changed_.emplace_back(
-          QPoint(tx * kTile, ty * kTile),
-          QPoint(std::min(end * kTile, width) - 1, std::min((ty + 1) * kTile, height) - 1));
-      tx = end;
-    }
-  }
-  return changed_;
+  return composed;
 }
 
 }  // namespace platform

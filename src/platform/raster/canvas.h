@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A drawing canvas without a widget: the persistent drawing of a picture box, its user scale, its
-// back colour and the opaque image that the screen shows. Everything here is in the canvas's own
-// device pixels, (0, 0) at the top-left corner of the drawing area.
+// A drawing canvas without a widget: the persistent drawing of a picture box, its user scale and
+// colours, what changed on it, and the opaque image that the screen shows of it. Everything here is
+// in the canvas's own device pixels, (0, 0) at the top-left corner of the drawing area.
 #pragma once
 
 #include "raster/damage.h"
 #include "raster/raster.h"
+#include "raster/screenimage.h"
 #include "surface/surface.h"
 
 #include <QColor>
@@ -23,13 +24,18 @@ namespace platform {
 // The Qt colour of an OLE colour; 0x800000nn takes the window system's colour nn from the palette.
 QColor toQColor(OleColor color);
 
+// The user scale: the user coordinates of the drawing area's corners. Without one, the scale is
+// twips of the logical size.
+struct UserScale {
+  bool set = false;
+  double left = 0.0;
+  double top = 0.0;
+  double width = 0.0;
+  double height = 0.0;
+};
+
 class Canvas : public DrawingSurface {
  public:
-  // Side of the square tiles in which changes are tracked for the screen, in device pixels.
-  static constexpr int kTile = 8;
-  // Clean tiles between two changed ones in a row that are taken into one rectangle.
-  static constexpr int kGapTiles = 4;
-
   // Sets the drawing area to `devicePixels` at `devicePixelRatio` device pixels per logical pixel.
   // What is drawn is kept, scaled to the new size.
   void resize(QSize devicePixels, double devicePixelRatio);
@@ -44,6 +50,8 @@ class Canvas : public DrawingSurface {
   void Cls() override;
   void setFillColor(OleColor color) override;
   OleColor FillColor() const { return fillColor_; }
+  // Outline of circles drawn without a colour.
+  static constexpr QRgb kForeColor = 0xFF000000;
   void Circle(float x, float y, float radius) override;
   void Circle(float x, float y, float radius, OleColor outline);
   bool fillsSolid() const override { return fillSolid_; }
@@ -66,16 +74,15 @@ class Canvas : public DrawingSurface {
   bool isBlank() const { return drawn_.empty(); }
 
   // The back colour with the drawing over it, opaque, as of the last compose().
-  const QImage& screen() const { return screen_; }
+  const QImage& screen() const { return screen_.image(); }
   bool hasChanges() const { return !unshown_.empty(); }
   // The bounding rectangle of all that changed since the last compose(); cheap to ask for at
   // every change, where compose() does the work.
   QRect changedBounds() const { return unshown_.bounds(layer_.rect()); }
   // Called when the canvas changes after a compose(), so that a view can ask to be repainted.
   void setChangeListener(std::function<void()> listener) { onChange_ = std::move(listener); }
-  // Brings screen() up to date and returns the rectangles that changed since the last call,
-  // one per run of changed tiles in a row of tiles (short gaps included), top to bottom,
-  // never overlapping. The vector is reused.
+  // Brings screen() up to date and returns the rectangles that changed since the last call, as
+  // ScreenImage::compose() does.
   const std::vector<QRect>& compose();
 
  private:
@@ -93,18 +100,13 @@ class Canvas : public DrawingSurface {
   // Device pixels that a circle's outline, as wide as a logical pixel, and its antialiased edge
   // reach past the circle's path.
   double edgeReach() const { return devicePixelRatio_ / 2 + 2; }
-  // Flags the tiles of a rectangle within the layer, for compose().
-  void markTiles(const QRect& clipped);
   // Something changed that the screen does not show yet; the listener hears of the first.
   void changed(const QRect& rect);
   void changedAll();
-  // Brings the screen pixels of tiles firstTile to endTile - 1 of a tile row up to date.
-  void composeTiles(int tileRow, int firstTile, int endTile);
   double scaleWidth() const;
   double scaleHeight() const;
 
-  QImage layer_;   // premultiplied ARGB, transparent where nothing is drawn
-  QImage screen_;  // opaque: the back colour with the layer over it
+  QImage layer_;  // premultiplied ARGB, transparent where nothing is drawn
   double devicePixelRatio_ = 1.0;
   // One rasteriser a strip; the first also draws single circles.
   std::vector<CircleRasterizer> rasterizers_ = std::vector<CircleRasterizer>(1);
@@ -115,24 +117,13 @@ class Canvas : public DrawingSurface {
 
   Damage drawn_;    // drawn on since the last Cls, so that clearing touches only that
   Damage unshown_;  // changed since the last compose(), which the screen does not show yet
-  // compose()'s own: tiles whose screen pixels it brings up to date, row by row.
-  std::vector<std::uint8_t> dirty_;
-  int tilesX_ = 0;
-  int tilesY_ = 0;
-  std::vector<QRect> changed_;
+  ScreenImage screen_;
   std::function<void()> onChange_;
 
   OleColor backColor_ = 0x00FFFFFF;
-  QRgb backRgb_ = 0xFFFFFFFF;
   OleColor fillColor_ = 0;
-  QRgb fillRgb_ = 0xFF000000;
-  QRgb foreRgb_ = 0xFF000000;  // outline of circles drawn without a colour: black
   bool fillSolid_ = false;
-  bool userScale_ = false;
-  double scaleLeft_ = 0.0;
-  double scaleTop_ = 0.0;
-  double scaleWidth_ = 0.0;
-  double scaleHeight_ = 0.0;
+  UserScale scale_;
 };
 
 }  // namespace platform

@@ -51,7 +51,7 @@ TEST_F(CanvasTest, ChangedRectanglesCoverEveryChangedPixelAndLittleElse) {
     }
   }
   // Radius 2 units is under 7 pixels: at most 3 x 3 tiles; radius 1, at most 2 x 2.
-  EXPECT_LE(area(changed), (9 + 4) * Canvas::kTile * Canvas::kTile);
+  EXPECT_LE(area(changed), (9 + 4) * platform::ScreenImage::kTile * platform::ScreenImage::kTile);
   EXPECT_TRUE(canvas.compose().empty()) << "nothing changed since";
 }
 
