@@ -195,7 +195,11 @@ void Form1::createControls() {
       // A caption a little wider than its box ("Anzahl Punkte") is shown whole, not clipped.
       geometry.setWidth(std::max(geometry.width(), widget->sizeHint().width()));
     }
-    widget->setGeometry(geometry);
+    if (auto* box = qobject_cast<PictureBox*>(widget)) {
+      box->place(geometry);
+    } else {
+      widget->setGeometry(geometry);
+    }
     widget->setObjectName(objectNameOf(def));
     if (def.accessibleName) widget->setAccessibleName(QString::fromUtf8(def.accessibleName));
     if (widget->focusPolicy() & Qt::TabFocus) {

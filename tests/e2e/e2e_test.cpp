@@ -95,7 +95,7 @@ void click(QPoint p) {
 // What the drawing surface should show: the pattern for `p` on `background`.
 QImage expectedSurface(const pattern::ParameterSet& p, platform::OleColor background) {
   platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
-  box.setGeometry(window::toPixels(window::kControls[0].place));
+  box.place(window::toPixels(window::kControls[0].place));
   platform::Canvas& canvas = box.canvas();
   canvas.Scale(-100, -100, 100, 100);
   canvas.setFillSolid(true);

@@ -78,8 +78,19 @@ void PictureBox::fitCanvas() {
   canvas_.resize(device - 2 * QSize(borderPixels(), borderPixels()), ratio);
 }
 
+void PictureBox::place(const QRect& geometry) {
+  setGeometry(geometry);
+  fitCanvas();
+}
+
 void PictureBox::resizeEvent(QResizeEvent* /*event*/) {
   fitCanvas();
+}
+
+bool PictureBox::event(QEvent* event) {
+  // The window moved to a screen of another scale.
+  if (event->type() == QEvent::ScreenChangeInternal) fitCanvas();
+  return QWidget::event(event);
 }
 
 // As a push button: Space clicks once, when it is let go; Enter and Return click when pressed.
@@ -130,13 +141,7 @@ void PictureBox::focusOutEvent(QFocusEvent* event) {
   update();
 }
 
-Canvas& PictureBox::canvas() {
-  fitCanvas();
-  return canvas_;
-}
-
-QPointF PictureBox::toUser(QPointF widgetPos) {
-  fitCanvas();
+QPointF PictureBox::toUser(QPointF widgetPos) const {
   const double border = borderPixels();
   return canvas_.toUser(widgetPos * devicePixelRatioF() - QPointF(border, border));
 }
@@ -220,6 +225,8 @@ void PictureBox::paintFocusMark(QPainter& painter, const QRect& inner, bool bord
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
+  // Qt tells a widget of a new scale on the same screen by no event of its own; the paint that
+  // follows is the first moment that sees it.
   fitCanvas();
   // A paint that comes before the repaint request (an exposure, a grab) shows every change;
   // changes outside its region are repainted next.

@@ -21,16 +21,22 @@ class PictureBox : public QWidget {
 
   explicit PictureBox(Border border, QWidget* parent = nullptr);
 
-  // What is drawn and everything to draw with, sized to the box's inner area at its current
-  // device-pixel ratio. The box repaints what changes in it.
-  Canvas& canvas();
+  // Sets the box's geometry and sizes its canvas to the inner area at once, shown or not: a hidden
+  // widget hears of its size only when it is shown.
+  void place(const QRect& geometry);
+
+  // What is drawn and everything to draw with, as large as the box's inner area at its
+  // device-pixel ratio (from place(), a resize or a change of screen). The box repaints what
+  // changes in it.
+  Canvas& canvas() { return canvas_; }
+  const Canvas& canvas() const { return canvas_; }
 
   OleColor BackColor() const { return canvas_.BackColor(); }
   // What is drawn, without the back colour, in device pixels, as of the last drawing.
   const QImage& drawing() const { return canvas_.drawing(); }
 
   // Pointer position in user units, for a position in widget coordinates.
-  QPointF toUser(QPointF widgetPos);
+  QPointF toUser(QPointF widgetPos) const;
 
   // A pressable box (a colour swatch) acts as a button: Space or Enter, while it has the focus,
   // does what a click does, and assistive technology is told it is a button.
@@ -56,6 +62,7 @@ class PictureBox : public QWidget {
   void clicked();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -69,7 +76,8 @@ class PictureBox : public QWidget {
  private:
   // Border width in device pixels at the current device-pixel ratio.
   int borderPixels() const;
-  // Sizes the canvas to the inner area at the current device-pixel ratio.
+  // Sizes the canvas to the inner area at the current device-pixel ratio; nothing happens when it
+  // has that size.
   void fitCanvas();
   // Asks for a repaint of the changes, through the pacer where there is one.
   void scheduleRepaint();

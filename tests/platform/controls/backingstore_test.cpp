@@ -15,7 +15,7 @@ class RenderedInto : public testing::TestWithParam<QImage::Format> {};
 // colours and places: straight copies where the words match, QPainter's conversion elsewhere.
 TEST_P(RenderedInto, ShowsTheCanvasPixelForPixel) {
   PictureBox box(PictureBox::Border::Sunken3D);
-  box.setGeometry(0, 0, 89, 69);
+  box.place(QRect(0, 0, 89, 69));
   platform::Canvas& canvas = box.canvas();
   canvas.Scale(-100, -100, 100, 100);
   canvas.setFillSolid(true);

@@ -25,7 +25,7 @@ constexpr float kRadius = 34.0f / 3.425f;
 class DrawingSurfacePixels : public testing::Test {
  protected:
   void SetUp() override {
-    box.setGeometry(0, 0, 689, 689);
+    box.place(QRect(0, 0, 689, 689));
     box.canvas().Scale(-100, -100, 100, 100);
     box.canvas().setFillSolid(true);
     box.canvas().setFillColor(RGB(255, 0, 0));
@@ -113,7 +113,7 @@ TEST_F(DrawingSurfacePixels, VisibleAreaIsTheScaledSquareWithTheReachOfAnOutline
 TEST(PictureBoxMouse, PositionsArriveInUserUnits) {
   // The target pad: 177 x 169 pixels with its border, 173 x 165 inside, 0 .. 100 on both axes.
   PictureBox pad(PictureBox::Border::Sunken3D);
-  pad.setGeometry(0, 0, 177, 169);
+  pad.place(QRect(0, 0, 177, 169));
   pad.canvas().Scale(0, 0, 100, 100);
   QSignalSpy down(&pad, &PictureBox::mouseDown);
   QTest::mousePress(&pad, Qt::RightButton, Qt::ShiftModifier, QPoint(2, 2));
@@ -158,7 +158,7 @@ TEST(PictureBoxFocus, MarkedAfterTabButNotAfterAClick) {
   before->setFocusPolicy(Qt::StrongFocus);
   before->setGeometry(0, 0, 20, 20);
   auto* box = new PictureBox(PictureBox::Border::Sunken3D, &window);
-  box->setGeometry(40, 40, 100, 100);
+  box->place(QRect(40, 40, 100, 100));
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -177,7 +177,7 @@ TEST(PictureBoxFocus, MarkedAfterTabButNotAfterAClick) {
 
 TEST(PictureBoxMouse, DefaultScaleIsTwips) {
   PictureBox box(PictureBox::Border::FlatLine);
-  box.setGeometry(0, 0, 26, 26);
+  box.place(QRect(0, 0, 26, 26));
   const QPointF user = box.toUser(QPointF(11, 6));
   EXPECT_DOUBLE_EQ(user.x(), 150);
   EXPECT_DOUBLE_EQ(user.y(), 75);
