@@ -26,26 +26,24 @@ FramePacer::FramePacer(QWidget* window)
       // refresh ago, and the one before it close to that. A lone paint (the pointer's hover
       // over an arrow) does not hold back the click that follows it.
       throttle_([window] { return refreshInterval(window); }, Throttle::Hold::OnlyInStreams,
-                [this] {
-                  requested_ = true;
-                  QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
-                                              Qt::LowEventPriority);
-                }) {
+                [this] { postRepaintRequest(); }) {
   window->installEventFilter(this);
 }
 
 void FramePacer::requestPaint(PictureBox* box) {
   waiting_.emplace_back(box);
-  if (requested_ || throttle_.holding()) return;
-  requested_ = true;
+  if (!throttle_.holding()) postRepaintRequest();
+}
+
+void FramePacer::postRepaintRequest() {
   // Low priority, as the window system's own: the handler that drew has returned by then, and
-  // so have the others waiting, so one paint shows all they changed.
+  // so have the others waiting, so one paint shows all they changed. Qt merges a repaint request
+  // with one already waiting for the same window.
   QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
 }
 
 bool FramePacer::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_ || event->type() != QEvent::UpdateRequest) return false;
-  requested_ = false;
   if (!throttle_.request()) return true;
   // Their changed areas join the window's dirty region before it is painted, in this same paint.
   for (const QPointer<PictureBox>& box : std::exchange(waiting_, {})) {

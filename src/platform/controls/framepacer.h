@@ -40,9 +40,10 @@ class FramePacer : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void postRepaintRequest();
+
   QWidget* window_;
   Throttle throttle_;
-  bool requested_ = false;  // a repaint request of ours is on its way
   std::vector<QPointer<PictureBox>> waiting_;
 };
 
