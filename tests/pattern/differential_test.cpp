@@ -47,6 +47,12 @@ const Case kCases[] = {
     {"large circles", {60, 200, 50, 0, 222.5}},
     {"big circles over one another", {600, 500, 1, 0, 137.5}},
     {"dense", {60000, 2, 0.01, 0, 137.5}},
+    // Circles over one another filling the square: most of each is hidden by later ones.
+    {"dense, filling the square", {60000, 10, 10000.0 / 60000, 0, 137.5}},
+    {"dense, filling the square at scale 1.5", {20000, 6, 10000.0 / 20000, 0, 222.5}, 1.5},
+    // Larger than a sprite, each touching most of the surface; the last ones decide most pixels.
+    {"big circles near the centre", {2100, 600, 0.1, 0, 137.5}},
+    {"big circles near the centre at scale 2", {900, 200, 1, 0, 137.5}, 2},
     {"fractional count", {7.5, 10, 300, 0, 137.5}},
     // Found by fuzzing: 4.1 - 2.1 falls short of 2, which once lost the blue band's last point.
     {"fractional count on one ray", {6.3, 20, 20, 0, 0}},

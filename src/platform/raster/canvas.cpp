@@ -193,6 +193,7 @@ void Canvas::beginStrips(int strips, const QRectF& reach) {
     stripRows_[static_cast<std::size_t>(s)] = {first, end};
   }
   if (rasterizers_.size() < stripRows_.size()) rasterizers_.resize(stripRows_.size());
+  if (stripCircles_.size() < stripRows_.size()) stripCircles_.resize(stripRows_.size());
   stripDrawn_.resize(stripRows_.size());
   for (std::size_t s = 0; s < stripRows_.size(); ++s) {
     stripDrawn_[s].clear();
@@ -209,28 +210,34 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   const auto [first, end] = stripRows_[static_cast<std::size_t>(strip)];
   if (first >= end) return;
   const QRect clip(0, first, layer_.width(), end - first);
-  CircleRasterizer& rasterizer = rasterizers_[static_cast<std::size_t>(strip)];
   Damage& drawn = stripDrawn_[static_cast<std::size_t>(strip)];
-  const bool layerDrawnAll = drawn_.all();
+  // Already all of the layer: no more rectangles to note.
+  if (drawn_.all()) drawn.addAll();
+  const double perUnitX = layer_.width() / scaleWidth();
   const double perUnitY = layer_.height() / scaleHeight();
-  const double margin = double{radius} * std::abs(layer_.width() / scaleWidth()) + edgeReach();
+  const double deviceRadius = double{radius} * std::abs(perUnitX);
+  const double margin = deviceRadius + edgeReach();
   const double above = first - margin;
   const double below = end + margin;
+  std::vector<BatchCircle>& batch = stripCircles_[static_cast<std::size_t>(strip)];
+  batch.clear();
   OleColor lastFill = discs.empty() ? 0 : discs.front().fill;
   QRgb fill = opaque(lastFill);
   for (const Disc& disc : discs) {
-    if (disc.fill != lastFill) {
-      lastFill = disc.fill;
-      fill = opaque(lastFill);
-    }
     // Most discs of a strip lie wholly above or below it, so that is tested first, as cheaply as
     // can be; NaNs fall through to the rasteriser.
     const double cy = (disc.y - scale_.top) * perUnitY;
     if (cy < above || cy > below) continue;
-    const DeviceCircle c = toDevice(disc.x, disc.y, radius, kForeColor, fill);
-    const QRect touched = rasterizer.draw(stripView_, c.cx, c.cy, c.r, c.style, clip);
-    if (!layerDrawnAll) drawn.add(touched);
+    if (disc.fill != lastFill) {
+      lastFill = disc.fill;
+      fill = opaque(lastFill);
+    }
+    batch.push_back({(disc.x - scale_.left) * perUnitX, cy, fill});
   }
+  const CircleStyle style{
+      .outline = kForeColor, .fill = 0, .filled = fillSolid_, .penWidth = devicePixelRatio_};
+  rasterizers_[static_cast<std::size_t>(strip)].drawBatch(stripView_, batch, deviceRadius, style,
+                                                          clip, drawn);
 }
 
 void Canvas::endStrips() {
@@ -245,6 +252,14 @@ void Canvas::endStrips() {
     }
   }
   for (Damage& drawn : stripDrawn_) drawn.clear();
+  // A drawing of many circles takes megabytes for its pieces; they go back when it is done, as
+  // reusing them saves little next to drawing that many circles.
+  constexpr std::size_t kKeptCircles = 16384;
+  for (std::size_t s = 0; s < stripCircles_.size(); ++s) {
+    if (stripCircles_[s].capacity() <= kKeptCircles) continue;
+    stripCircles_[s] = {};
+    rasterizers_[s].releaseBatchMemory();
+  }
 }
 
 void Canvas::setBackColor(OleColor color) {

@@ -113,6 +113,7 @@ class Canvas : public DrawingSurface {
   // While drawing in strips: each strip's rows [first, second) and what it drew on.
   std::vector<std::pair<int, int>> stripRows_;
   std::vector<Damage> stripDrawn_;
+  std::vector<std::vector<BatchCircle>> stripCircles_;  // each strip's circles of a piece
   ImageView stripView_;  // the layer's pixels, taken by beginStrips()
 
   Damage drawn_;    // drawn on since the last Cls, so that clearing touches only that

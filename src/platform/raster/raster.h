@@ -4,12 +4,16 @@
 // pixels each one covers.
 #pragma once
 
+#include "raster/coverage.h"
+#include "raster/damage.h"
+
 #include <QImage>
 #include <QRect>
 #include <QRgb>
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -69,6 +73,14 @@ inline QRect rasterCircle(QImage& image, double cx, double cy, double r, const C
   return rasterCircle(ImageView(image), cx, cy, r, style, image.rect());
 }
 
+// One circle of a batch that shares a radius and all of its style but the fill: its centre in
+// device pixels and its fill.
+struct BatchCircle {
+  double cx;
+  double cy;
+  QRgb fill;
+};
+
 // Draws circles like rasterCircle, but all but huge ones from pre-rendered sprites: one per
 // radius, style and centre position to an eighth of a pixel (a quarter for larger circles),
 // rendered when first used. A pattern uses
@@ -84,11 +96,33 @@ class CircleRasterizer {
     return draw(ImageView(image), cx, cy, r, style, image.rect());
   }
 
+  // Draws the circles inside `clip`, making the same pixels as draw() for each in order, with
+  // `style` but each circle's own fill. A pixel that a later circle of the batch paints opaquely
+  // is not drawn by the circles before it: the batch is looked at from its last circle back
+  // first, so that what a redraw costs grows with what shows, not with every circle drawn over.
+  // Adds the pixels each circle changes to `drawn`.
+  void drawBatch(const ImageView& image, std::span<const BatchCircle> circles, double r,
+                 CircleStyle style, const QRect& clip, Damage& drawn);
+  // Gives back what a large batch took; the sprites stay.
+  void releaseBatchMemory();
+
  private:
   static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis, a power of two
   static constexpr double kFineRadius = 16;   // larger circles use half as many positions
   static constexpr double kMaxRadius = 64;    // larger circles are computed pixel by pixel
   static constexpr std::size_t kMaxSets = 8;  // sprite sets kept, oldest dropped first
+
+  // Rows of bands this high share one coverage row when circles are drawn pixel by pixel.
+  static constexpr int kBandRows = 8;
+
+  // Columns of one sprite row, from the sprite's left: those not transparent, and the longest
+  // run of opaque ones. An empty range has first > last.
+  struct RowSpan {
+    int first = 0;
+    int last = -1;
+    int opaqueFirst = 0;
+    int opaqueLast = -1;
+  };
 
   // The pixels one circle changes, premultiplied, from (left, top) relative to the pixel that
   // holds the circle's centre.
@@ -98,6 +132,7 @@ class CircleRasterizer {
     int width = 0;
     int height = 0;
     std::vector<QRgb> pixels;
+    std::vector<RowSpan> rows;
     bool rendered = false;
   };
 
@@ -124,7 +159,39 @@ class CircleRasterizer {
 
   SpriteSet& setFor(double r, const CircleStyle& style);
 
+  // A batch's pieces still to draw, found from its last circle back: a run of pixels of a row
+  // (or, for circles drawn pixel by pixel, of a band of rows) that no later circle decides.
+  // 16 bits each, for a smaller list: drawBatch() takes images of up to kMostSide pixels a side.
+  static constexpr int kMostSide = 32767;
+  struct Run {
+    std::int16_t y;  // the row, or the band's first row
+    std::int16_t first;
+    std::int16_t last;
+  };
+  // A circle of the batch with something to draw: its runs are runs_[firstRun, endRun).
+  struct Visible {
+    std::size_t circle;
+    std::size_t firstRun;
+    std::size_t endRun;
+    // Where its sprite lies, when it has one. A batch uses at most three sprite sets, all kept
+    // until it is drawn, and their pixels do not move when the sets are reordered.
+    const QRgb* pixels;
+    const RowSpan* rows;
+    QPoint origin;
+    int width;
+  };
+  void findSpriteRuns(const BatchCircle& circle, double r, const CircleStyle& style,
+                      const QRect& area, std::size_t index);
+  void findBandRuns(const BatchCircle& circle, double r, const CircleStyle& style,
+                    const QRect& area, std::size_t index);
+  static void drawSpriteRuns(const ImageView& image, const Visible& visible,
+                             std::span<const Run> runs);
+
   std::vector<SpriteSet> sets_;
+  std::size_t droppedSets_ = 0;  // sets dropped so far, to know whether a batch dropped one
+  Coverage coverage_;
+  std::vector<Run> runs_;
+  std::vector<Visible> visible_;
 };
 
 }  // namespace platform
