@@ -18,9 +18,12 @@ namespace pattern {
 
 namespace {
 
-// How long a circle takes to draw on one thread, in nanoseconds as measured here: a fixed cost
-// for its position and placement, and a cost a pixel it can touch.
-constexpr double kCircleCost = 100;
+// How long drawing takes on one thread, in nanoseconds as measured here: a circle costs its
+// position and placement and a little for each row it spans; the pixels a piece of circles
+// changes cost more, but a piece changes no more pixels than the surface has, however many
+// circles it draws over one another.
+constexpr double kCircleCost = 150;
+constexpr double kRowCost = 2;
 constexpr double kPixelCost = 0.25;
 // Work between two calls of the monitor: a few milliseconds.
 constexpr double kWorkBetweenChecks = 4e6;
@@ -130,10 +133,23 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
 
   const QRectF visible = surface.visibleArea();
   const double perUnit = surface.devicePixelsPerUnit();
-  const double surfacePixels = visible.width() * visible.height() * perUnit * perUnit;
+  const double surfaceRows = visible.height() * perUnit;
+  const double surfacePixels = visible.width() * surfaceRows;
   const double side = 2 * double{plan.radius} * perUnit + 3;
-  const double perCircle = kCircleCost + kPixelCost * std::min(side * side, surfacePixels);
-  const double totalWork = static_cast<double>(circles) * perCircle;
+  const double perCircle = kCircleCost + kRowCost * std::min(side, surfaceRows);
+  const auto workOf = [&](long long count) {
+    const double n = static_cast<double>(count);
+    return n * perCircle + kPixelCost * std::min(n * side * side, surfacePixels);
+  };
+  // The most circles a piece may hold to stay within the work between checks.
+  long long most = 1;
+  for (long long step = kMostDiscs; step > 0; step /= 2) {
+    if (most + step <= kMostDiscs && workOf(most + step) <= kWorkBetweenChecks) most += step;
+  }
+  most = std::min(most, circles);
+  const long long pieces = (circles + most - 1) / most;
+  const double totalWork =
+      static_cast<double>(pieces - 1) * workOf(most) + workOf(circles - (pieces - 1) * most);
 
   int strips = options.strips;
   if (strips <= 0) {
@@ -142,8 +158,6 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
                  : 1;
   }
   strips = std::clamp(strips, 1, surface.maxStrips());
-  const long long most = std::clamp(static_cast<long long>(kWorkBetweenChecks / perCircle), 1LL,
-                                    std::min(kMostDiscs, circles));
 
   // Two pieces' discs, reused from drawing to drawing. The crew's threads reach them through
   // `discs`, not by name: each thread has buffers of its own.
@@ -178,7 +192,7 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
       positionShare(plan, parameters, next, following, strip, strips);
     };
     crew.run(step);
-    workDone += static_cast<double>(current.count()) * perCircle;
+    workDone += workOf(current.count());
     if (next.count() == 0) break;
     if (options.monitor && !options.monitor->keepGoing(workDone / totalWork)) {
       surface.endStrips();
