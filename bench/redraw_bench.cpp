@@ -32,7 +32,10 @@ constexpr Case kCases[] = {{"n200", 200, 2},
                            {"n1e9", 1e9, 2},
                            {"dense6M", 2000000, 2, 0.001, true},
                            {"n2000_r1_S500", 2000, 500, 1, true},
-                           {"big_circles", 7000, 600, 0.1, true}};
+                           {"big_circles", 7000, 600, 0.1, true},
+                           // Circles of 2 units filling the square, the animation's heavy cases.
+                           {"fill60k", 20000, 2, 10000.0 / 60000, true},
+                           {"fill600k", 200000, 2, 10000.0 / 600000, true}};
 
 pattern::ParameterSet parametersOf(const Case& c) {
   return {c.row0 * 3, c.size, c.radiusStep, 0, 137.5};

@@ -187,7 +187,7 @@ def main():
         print("focus order:", ", ".join(f"{o[0]} {o[1]}" if o else "none" for o in order))
         check(order == expected + [expected[0]], f"focus order {order}")
 
-        # A drawing of seconds (row 1 = 600, row 2 = 0.1, row 0 = 20000, each pasted at once)
+        # A drawing of seconds (row 1 = 3, row 2 = 0.0001, row 0 = 3000000, each pasted at once)
         # shows a progress bar along the surface whose button stops it; the status box then says so.
         subprocess.run(["xdotool", "windowsize", "--sync", window_id, "1040", "720"], timeout=15)
         def paste_into(name, text):
@@ -199,9 +199,9 @@ def main():
                             "key", "ctrl+v"], check=True, timeout=15)
             check(wait_for(lambda: text_of(by_name[("text", name)]) == text, timeout=30),
                   f"{name} reads {text_of(by_name[('text', name)])!r}, not {text!r}")
-        paste_into("Größe Punkte", "600")
-        paste_into("Radiuszunahme", "0.1")
-        paste_into("Anzahl Punkte", "20000")
+        paste_into("Größe Punkte", "3")
+        paste_into("Radiuszunahme", "0.0001")
+        paste_into("Anzahl Punkte", "3000000")
         def progress_bar():
             return next((node for node in descendants(app)
                          if node.getRoleName() == "progress bar"), None)
@@ -217,7 +217,7 @@ def main():
             # A screen reader sets a bar while the drawing runs: its handler waits for the
             # drawing to end, and then writes the bar's value into the row and draws anew.
             by_name[("scroll bar", "Größe Punkte")].queryValue().currentValue = 30
-            check(text_of(by_name[("text", "Größe Punkte")]) == "600",
+            check(text_of(by_name[("text", "Größe Punkte")]) == "3",
                   "the bar's handler ran inside the drawing")
             cancel.queryAction().doAction(0)
             check(wait_for(lambda: text_of(by_name[("text", "Statusanzeige")])

@@ -373,28 +373,28 @@ QPoint rightArrowOf(int row) {
   return {bar.right() - 6, bar.center().y()};
 }
 
-// Rows 1 = 600 and 2 = 0.1: every point is a circle over most of the surface, so a drawing of
-// 5,000 points a band takes over a second.
+// Points packed so close that all of them lie in the square: a drawing's time grows with row 0.
 void makeDrawingsLong(RealProgram& program) {
-  typeInto(1, "600");
-  typeInto(2, "0.1");
+  typeInto(2, "0.0001");
   program.settled();
 }
+// Nine million points: a drawing of a second or more.
+const char* const kLongCount = "3000000";
 
 // Keys typed while a long drawing runs, and its indicator shows, arrive after it, in order; one
 // click on an arrow is one step, however long the step's drawing.
 TEST_F(RealWindow, InputDuringLongDrawingsArrivesAfterThemInOrder) {
   RealProgram program;
   makeDrawingsLong(program);
-  typeInto(0, "5000");
+  typeInto(0, kLongCount);
   QTest::qWait(800);  // the indicator is up
   xdotool({"key", "--delay", "150", "BackSpace", "BackSpace", "BackSpace", "7"});
-  EXPECT_EQ(waitForText(0, "57").toStdString(), "57");
+  EXPECT_EQ(waitForText(0, "30007").toStdString(), "30007");
   double share = 0;
-  EXPECT_TRUE(program.shows(expectedSurface({171, 600, 0.1, 0, 137.5}, 0x00FFFFFF), &share))
+  EXPECT_TRUE(program.shows(expectedSurface({90021, 2, 0.0001, 0, 137.5}, 0x00FFFFFF), &share))
       << "the picture for the last text: " << share;
 
-  typeInto(0, "5000");
+  typeInto(0, kLongCount);
   program.settled();
   click(rightArrowOf(4));
   // Read as the clipboard gives it, without the leading blank.
@@ -409,7 +409,7 @@ TEST_F(RealWindow, TheWindowWorksBetweenLongAnimationSteps) {
   RealProgram program;
   makeDrawingsLong(program);
   typeInto(3, "400");
-  typeInto(0, "5000");
+  typeInto(0, kLongCount);
   program.settled();
   click(centreOf("Command3"));  // lauf
   QTest::qWait(2500);
@@ -429,7 +429,7 @@ TEST_F(RealWindow, TheWindowWorksBetweenLongAnimationSteps) {
   QTest::qWait(300);
   click(centreOf("Command3"));
   QTest::qWait(300);
-  typeInto(0, "5000");
+  typeInto(0, kLongCount);
   QTest::qWait(1500);
   xdotool({"key", "Escape"});
   const QString cancelledAt = settledTextOf(4);

@@ -201,6 +201,6 @@ TEST_P(LongDrawing, ChecksOftenAndKeepsWhatItDrewWhenStopped) {
 INSTANTIATE_TEST_SUITE_P(
     Heavy, LongDrawing,
     testing::Values(Case{"six million small circles", {6000000, 2, 0.001, 0, 137.5}},
-                    Case{"twenty thousand big circles", {21000, 600, 0.1, 0, 137.5}}));
+                    Case{"three hundred thousand big circles", {300000, 600, 0.007, 0, 137.5}}));
 
 }  // namespace
