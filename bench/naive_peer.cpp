@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The naive way to animate the same pattern, kept as the yardstick of the window benchmark: a
-// window with one 685 x 685 image that every step clears and fills with the same 602 circles
-// (antialiased QPainter::drawEllipse, 1-pixel black outline, the three band colours), then asks
-// for a repaint of the whole image and lets the events run. It draws at the screen's
+// window with one 685 x 685 image that every step clears and fills with the same circles, 602 of
+// them (antialiased QPainter::drawEllipse, 1-pixel black outline, the three band colours), then
+// asks for a repaint of the whole image and lets the events run. It draws at the screen's
 // device-pixel ratio, as the program does.
 //
-// Usage: naive_peer SECONDS. Runs that long and prints the steps it made and its CPU seconds.
+// Usage: naive_peer SECONDS [ROW0 SIZE STEP]. Runs that long and prints the steps it made and its
+// CPU seconds; the optional numbers are those of rows 0 to 2 (200, 2 and 20 unless given).
 // Or: naive_peer --bar X Y WIDTH HEIGHT. Shows the pattern once and a horizontal scroll bar at
 // that place (window pixels, the window 1040 x 720) whose every change redraws it at its value
 // in hundredths of a degree, the naive way: the yardstick of how soon a click shows.
@@ -34,6 +35,10 @@ class Surface : public QWidget {
     resize(kSize + 20, kSize + 20);
   }
 
+  double row0 = 200;
+  double size = 2;
+  double radiusStep = 20;
+
   void step(double angle) {
     const qreal ratio = devicePixelRatioF();
     if (image_.isNull() || image_.devicePixelRatio() != ratio) {
@@ -45,16 +50,16 @@ class Surface : public QWidget {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1.0));
     const double perUnit = kSize / 200.0;
-    const double radius = 0.4 * perUnit;
+    const double radius = size / 5 * perUnit;
     const QColor colours[3] = {Qt::red, Qt::blue, Qt::yellow};
-    const double total = 600;
+    const double total = 3 * row0;
     const double bounds[4] = {1, total / 3, 2 * total / 3, total};
     for (int band = 0; band < 3; ++band) {
       painter.setBrush(colours[band]);
       for (double i = bounds[band]; i <= bounds[band + 1]; ++i) {
         const double theta = i * angle / 180 * kPi + 0.1;
-        const double x = i * std::cos(theta) * 20 / 100;
-        const double y = i * std::sin(theta) * 20 / 100;
+        const double x = i * std::cos(theta) * radiusStep / 100;
+        const double y = i * std::sin(theta) * radiusStep / 100;
         painter.drawEllipse(QPointF((x + 100) * perUnit, (y + 100) * perUnit), radius, radius);
       }
     }
@@ -91,6 +96,11 @@ int main(int argc, char** argv) {
     surface.show();
     surface.step(137.5);
     return QApplication::exec();
+  }
+  if (argc == 5) {
+    surface.row0 = std::atof(argv[2]);
+    surface.size = std::atof(argv[3]);
+    surface.radiusStep = std::atof(argv[4]);
   }
   surface.show();
   QElapsedTimer timer;

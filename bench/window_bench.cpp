@@ -8,6 +8,9 @@
 // to the first changed pixel of the drawing surface, for the program and for the peer with a
 // scroll bar at the same place; the median of 21 presses.
 //
+// Besides the start values, the pattern filling the square with 60,002 and 600,002 circles (row 1 =
+// 2, row 2 = 10000 / (3 x row 0)), at scale 1, without the click: the peer takes seconds a step.
+//
 // Steps of the program are read from its angle box (row 4) through the clipboard (xclip) before
 // "lauf" and after "stop", a measured time apart; a run of more than 17,997 steps in that time
 // would wrap unseen.
@@ -36,8 +39,17 @@
 
 namespace {
 
-constexpr double kMeasureSeconds = 1.0;
 constexpr int kAngleCycle = 17997;  // the angle bar's values 0 to 17996
+
+// What is animated: rows 0 to 2 (empty texts keep the start values) and for how long.
+struct Load {
+  const char* name;
+  QString row0;
+  QString row1;
+  QString row2;
+  double seconds;
+  bool clicks;  // also how soon a click shows
+};
 
 double gScale = 1;
 
@@ -152,7 +164,7 @@ struct ProgramRun {
   double clickMs = 0;
 };
 
-ProgramRun runProgram(benchmark::State& state) {
+ProgramRun runProgram(benchmark::State& state, const Load& load) {
   ProgramRun result;
   QProcess program;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -187,10 +199,21 @@ ProgramRun runProgram(benchmark::State& state) {
            QString::number(qRound(720 * gScale))});
   pump(300);
   const QRect surface = window::toPixels(window::definitionOf(window::Control::Picture1).place);
-  result.clickMs = clickLatencyMs(angleArrow(), latencyArea(surface.topLeft() + QPoint(2, 2)));
-  click(window::Control::txtParameter3);
-  xdotool({"key", "ctrl+a"});
-  xdotool({"type", "400"});
+  if (load.clicks) {
+    result.clickMs = clickLatencyMs(angleArrow(), latencyArea(surface.topLeft() + QPoint(2, 2)));
+  }
+  const auto typeInto = [](window::Control box, const QString& text) {
+    if (text.isEmpty()) return;
+    click(box);
+    xdotool({"key", "ctrl+a"});
+    xdotool({"type", text});
+  };
+  // Row 2 first, so that no drawing on the way has many circles far apart.
+  typeInto(window::Control::txtParameter2, load.row2);
+  typeInto(window::Control::txtParameter1, load.row1);
+  typeInto(window::Control::txtParameter0, load.row0);
+  typeInto(window::Control::txtParameter3, QStringLiteral("400"));
+  pump(500);
   // The angle box is read while the animation rests: while it runs, every step replaces the
   // text and with it any selection.
   click(window::Control::txtParameter4);
@@ -200,7 +223,7 @@ ProgramRun runProgram(benchmark::State& state) {
   click(window::Control::Command3);  // lauf
   timer.start();
   const double cpu0 = cpuSeconds(program.processId());
-  pump(static_cast<int>(kMeasureSeconds * 1000));
+  pump(static_cast<int>(load.seconds * 1000));
   click(window::Control::Command4);  // stop: the run ends after one more step
   const double elapsed = timer.elapsed() / 1000.0;
   const double cpu1 = cpuSeconds(program.processId());
@@ -246,27 +269,30 @@ double peerClickMs() {
   return ms;
 }
 
-PeerRun runPeer() {
+PeerRun runPeer(const Load& load) {
   QProcess peer;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(gScale));
   peer.setProcessEnvironment(environment);
-  peer.start(QStringLiteral(QUIRLBILD_PEER), {QString::number(kMeasureSeconds + 0.8)});
-  peer.waitForFinished(30000);
+  const double seconds = load.seconds + 0.8;
+  QStringList arguments{QString::number(seconds)};
+  if (!load.row0.isEmpty()) arguments << load.row0 << load.row1 << load.row2;
+  peer.start(QStringLiteral(QUIRLBILD_PEER), arguments);
+  peer.waitForFinished(120000);
   const QList<QByteArray> fields = peer.readAllStandardOutput().trimmed().split(' ');
   const double steps = fields.value(0).toDouble();
   const double cpu = fields.value(1).toDouble();
-  return {steps / (kMeasureSeconds + 0.8), steps > 0 ? cpu * 1000 / steps : 0};
+  return {steps / seconds, steps > 0 ? cpu * 1000 / steps : 0};
 }
 
-void windowPaired(benchmark::State& state, double scale) {
+void windowPaired(benchmark::State& state, double scale, const Load& load) {
   gScale = scale;
   ProgramRun program;
   PeerRun peer;
   for (auto _ : state) {
-    program = runProgram(state);
-    peer = runPeer();
-    peer.clickMs = peerClickMs();
+    program = runProgram(state, load);
+    peer = runPeer(load);
+    if (load.clicks) peer.clickMs = peerClickMs();
   }
   state.counters["program_steps_per_s"] = program.stepsPerSecond;
   state.counters["peer_steps_per_s"] = peer.stepsPerSecond;
@@ -275,10 +301,19 @@ void windowPaired(benchmark::State& state, double scale) {
   state.counters["program_cpu_ms_per_step"] = program.cpuMsPerStep;
   state.counters["peer_cpu_ms_per_step"] = peer.cpuMsPerStep;
   state.counters["program_startup_ms"] = program.startupMs;
+  if (!load.clicks) return;
   state.counters["program_click_ms"] = program.clickMs;
   state.counters["peer_click_ms"] = peer.clickMs;
   state.counters["click_ratio"] = peer.clickMs > 0 ? program.clickMs / peer.clickMs : 0;
 }
+
+const Load kStart{"", {}, {}, {}, 1.0, true};
+const Load kFilled[] = {
+    {"fill60k", QStringLiteral("20000"), QStringLiteral("2"), QStringLiteral("0.16666666667"), 2.0,
+     false},
+    {"fill600k", QStringLiteral("200000"), QStringLiteral("2"), QStringLiteral("0.016666666667"),
+     3.0, false},
+};
 
 }  // namespace
 
@@ -297,7 +332,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   for (const double scale : {1.0, 2.0}) {
     benchmark::RegisterBenchmark(scale == 1 ? "Window/scale1" : "Window/scale2", windowPaired,
-                                 scale)
+                                 scale, kStart)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+  }
+  for (const Load& load : kFilled) {
+    benchmark::RegisterBenchmark((std::string("Window/scale1/") + load.name).c_str(), windowPaired,
+                                 1.0, load)
         ->Iterations(1)
         ->Unit(benchmark::kMillisecond);
   }
