@@ -267,6 +267,26 @@ void Canvas::setBackColor(OleColor color) {
   changedAll();
 }
 
+Canvas Canvas::blankLike(QSize devicePixels, double devicePixelRatio) const {
+  Canvas blank;
+  blank.scale_ = scale_;
+  blank.backColor_ = backColor_;
+  blank.fillColor_ = fillColor_;
+  blank.fillSolid_ = fillSolid_;
+  blank.resize(devicePixels, devicePixelRatio);
+  if (blank.layer_.isNull() || blank.screen_.image().isNull()) blank.resize(QSize(0, 0), 1);
+  return blank;
+}
+
+QImage Canvas::picture() const {
+  ScreenImage fresh;
+  fresh.resize(layer_.size());
+  Damage everything;
+  everything.addAll();
+  fresh.compose(layer_, opaque(backColor_), everything);
+  return fresh.image();
+}
+
 const std::vector<QRect>& Canvas::compose() {
   const std::vector<QRect>& composed = screen_.compose(layer_, opaque(backColor_), unshown_);
   unshown_.clear();

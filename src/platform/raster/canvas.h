@@ -40,6 +40,11 @@ class Canvas : public DrawingSurface {
   // What is drawn is kept, scaled to the new size.
   void resize(QSize devicePixels, double devicePixelRatio);
   QSize size() const { return layer_.size(); }
+  double devicePixelRatio() const { return devicePixelRatio_; }
+  // A blank canvas of `devicePixels` at `devicePixelRatio` with this one's user scale, colours and
+  // fill style: the same picture drawn at another density. Null-sized when there is not memory
+  // enough for its pixels.
+  Canvas blankLike(QSize devicePixels, double devicePixelRatio) const;
 
   // Sets the user scale: (x1, y1) is the top-left corner, (x2, y2) the bottom-right. Without one,
   // the scale is twips of the logical size.
@@ -75,6 +80,9 @@ class Canvas : public DrawingSurface {
 
   // The back colour with the drawing over it, opaque, as of the last compose().
   const QImage& screen() const { return screen_.image(); }
+  // What the screen shows of the canvas now, composed afresh: the back colour with the drawing
+  // over it, opaque, in device pixels. Leaves what the screen is yet to be told of as it is.
+  QImage picture() const;
   bool hasChanges() const { return !unshown_.empty(); }
   // The bounding rectangle of all that changed since the last compose(); cheap to ask for at
   // every change, where compose() does the work.
