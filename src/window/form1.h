@@ -9,11 +9,15 @@
 #include "runtime/throttle.h"
 #include "window/drawingprogress.h"
 #include "window/layout.h"
+#include "window/picturedialogs.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -82,6 +86,25 @@ class Form1 : public QWidget {
   void Picture1_MouseUp(int button, int shift, float x, float y);
   void Picture2_Click(int index);
 
+  // The picture leaves the window. Ctrl+C (where the focus is not in a text box) copies what the
+  // drawing surface shows to the clipboard; Ctrl+S saves it as PNG; Ctrl+Shift+S saves a poster,
+  // PNG drawn afresh at a chosen size or SVG; F1 opens the help window.
+  void copyPicture();
+  void savePicture();
+  void savePoster();
+  void showHelp();
+  // The help window while it is open, else null.
+  HelpWindow* helpWindow() const { return help_; }
+
+  // The dialogs those keys open; tests put their own in.
+  struct Dialogs {
+    std::function<QString(QWidget* parent, const QString& title, const QString& proposedName,
+                          const QStringList& filters)>
+        saveFile = chooseSaveFile;
+    std::function<std::optional<int>(QWidget* parent, int side)> posterSide = askPosterSide;
+  };
+  Dialogs dialogs;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -105,6 +128,8 @@ class Form1 : public QWidget {
   void ReadParameters();
   // Sets `row`'s scroll bar from a target-pad coordinate (0 to 100).
   void mapToRow(int row, float coordinate);
+  // Tells the user, without holding the window, that `path` was not written and why.
+  void reportNotSaved(const QString& path, const QString& reason);
 
   std::array<QWidget*, kControlCount> controls_{};  // owned by the window, by table row
   bool ending_ = false;
@@ -119,6 +144,8 @@ class Form1 : public QWidget {
                                    if (describing_.request()) publishDescription();
                                  }};
   DrawingProgress progress_{this};
+  int posterSide_ = 4096;  // the side asked for last, in pixels
+  QPointer<HelpWindow> help_;
 };
 
 // What the drawing surface shows, in German, for a screen reader: the points drawn with the

@@ -187,6 +187,20 @@ def main():
         print("focus order:", ", ".join(f"{o[0]} {o[1]}" if o else "none" for o in order))
         check(order == expected + [expected[0]], f"focus order {order}")
 
+        # F1 opens the help window: its text reads out every key; Escape closes it.
+        subprocess.run(["xdotool", "key", "F1"], check=True, timeout=15)
+        def help_text():
+            return next((node for node in descendants(app) if node.name == "Hilfetext"), None)
+        check(wait_for(lambda: help_text() is not None, timeout=10), "F1 shows no help text")
+        node = help_text()
+        if node is not None:
+            text = node.queryText().getText(0, -1)
+            for named in ("Strg+C", "Strg+S", "Strg+Umschalt+S", "Escape", "Tab", "GPL"):
+                check(named in text, f"the help text does not name {named}")
+            subprocess.run(["xdotool", "key", "Escape"], check=True, timeout=15)
+            check(wait_for(lambda: help_text() is None, timeout=10), "Escape leaves the help open")
+        subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True, timeout=15)
+
         # A drawing of seconds (row 1 = 3, row 2 = 0.0001, row 0 = 3000000, each pasted at once)
         # shows a progress bar along the surface whose button stops it; the status box then says so.
         subprocess.run(["xdotool", "windowsize", "--sync", window_id, "1040", "720"], timeout=15)

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -479,6 +480,65 @@ bool isHighlight(QRgb c) {
 
 // The focus mark shows only where the keyboard put the focus; the keys of a horizontal bar and
 // Enter on a push button act as on the desktop.
+// Whether a window with exactly this title is shown, waiting up to ten seconds for it.
+bool windowShown(const QString& title) {
+  return run(QStringLiteral("timeout"), {"10", "xdotool", "search", "--sync", "--onlyvisible",
+                                         "--name", "^" + title + "$"}) == 0;
+}
+
+// Ctrl+C puts the picture on the desktop's clipboard, as other programs read it; F1 and Ctrl+S
+// open their windows, and Escape closes them.
+TEST_F(RealWindow, PictureKeysReachTheDesktop) {
+  if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty()) {
+    GTEST_SKIP() << "xclip is not installed (scripts/install-deps)";
+  }
+  RealProgram program;
+  program.settled();
+  // The white swatch takes the focus, so that Ctrl+C is not a text box's.
+  click(surfaceRect().topLeft() + QPoint(13, 13));
+  QTest::qWait(300);
+  xdotool({"key", "ctrl+c"});
+  QTest::qWait(500);
+  QProcess xclip;
+  xclip.start(QStringLiteral("xclip"), {"-o", "-selection", "clipboard", "-t", "image/png"});
+  ASSERT_TRUE(xclip.waitForFinished(10000));
+  const QImage copied =
+      QImage::fromData(xclip.readAllStandardOutput(), "png").convertToFormat(QImage::Format_RGB32);
+  const QImage expected = expectedSurface({600, 2, 20, 0, 137.5}, 0x00FFFFFF);
+  ASSERT_EQ(copied.size(), expected.size());
+  // Every pixel, the swatches' corner too: the copy has the picture there, not the swatches.
+  int differing = 0;
+  for (int y = 0; y < expected.height(); ++y) {
+    for (int x = 0; x < expected.width(); ++x) {
+      const QRgb a = copied.pixel(x, y);
+      const QRgb b = expected.pixel(x, y);
+      differing += std::abs(qRed(a) - qRed(b)) > 32 || std::abs(qGreen(a) - qGreen(b)) > 32 ||
+                   std::abs(qBlue(a) - qBlue(b)) > 32;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+
+  for (const auto& [key, title] :
+       {std::pair{"F1", "Hilfe zu Quirlbild"}, std::pair{"ctrl+s", "Bild speichern"}}) {
+    // Without a window manager the focus does not go back to the window by itself.
+    click(surfaceRect().topLeft() + QPoint(13, 13));
+    QTest::qWait(300);
+    xdotool({"key", key});
+    EXPECT_TRUE(windowShown(QString::fromUtf8(title))) << key;
+    QTest::qWait(300);
+    xdotool({"key", "Escape"});
+    QTest::qWait(500);
+    EXPECT_NE(run(QStringLiteral("xdotool"),
+                  {"search", "--onlyvisible", "--name", QStringLiteral("^%1$").arg(title)}),
+              0)
+        << title << " is still open";
+  }
+  // The window goes on: a click on the angle bar's arrow shows its step.
+  click(rightArrowOf(4));
+  double share = 0;
+  EXPECT_TRUE(program.shows(expectedSurface({600, 2, 20, 0, 137.51}, 0x00FFFFFF), &share)) << share;
+}
+
 TEST_F(RealWindow, KeysAndTheFocusMark) {
   RealProgram program;
   const QRect outer = window::toPixels(window::kControls[0].place);

@@ -6,6 +6,7 @@
 #include "raster/canvas.h"
 #include "support/every_circle.h"
 #include "support/main_surface.h"
+#include "support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -156,12 +157,8 @@ TEST_P(SameAsEveryCircle, PixelsErrorAndFillColor) {
 INSTANTIATE_TEST_SUITE_P(Cases, SameAsEveryCircle,
                          testing::Combine(testing::ValuesIn(kCases), testing::Values(1, 2, 3, 8)),
                          [](const testing::TestParamInfo<std::tuple<Case, int>>& param) {
-                           std::string name = std::get<0>(param.param).name;
-                           for (char& ch : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return name + "_in_" + std::to_string(std::get<1>(param.param)) +
-                                  "_strips";
+                           return testNameOf(std::get<0>(param.param).name) + "_in_" +
+                                  std::to_string(std::get<1>(param.param)) + "_strips";
                          });
 
 }  // namespace

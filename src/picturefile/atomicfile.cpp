@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "picturefile/atomicfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace picturefile {
+
+namespace {
+
+// A file descriptor as a device that remembers the system's error number of a failed write, so
+// that the reason can be told in German.
+class DescriptorDevice : public QIODevice {
+ public:
+  explicit DescriptorDevice(int fd) : fd_(fd) {
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+  }
+  int lastError() const { return error_; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    qint64 done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd_, data + done, static_cast<std::size_t>(size - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error_ = n < 0 ? errno : ENOSPC;
+        return -1;
+      }
+      done += n;
+    }
+    return done;
+  }
+
+ private:
+  int fd_;
+  int error_ = 0;
+};
+
+WriteOutcome failed(const QString& reason) {
+  return {WriteOutcome::State::Failed, reason};
+}
+
+}  // namespace
+
+QString reasonOf(int error) {
+  switch (error) {
+    case ENOENT:
+      return QStringLiteral("Den Ordner gibt es nicht.");
+    case ENOTDIR:
+      return QStringLiteral("Ein Teil des Pfades ist kein Ordner.");
+    case EACCES:
+    case EPERM:
+      return QStringLiteral("Dort darf nicht geschrieben werden (keine Berechtigung).");
+    case EROFS:
+      return QStringLiteral("Der Datenträger ist schreibgeschützt.");
+    case ENOSPC:
+      return QStringLiteral("Auf dem Datenträger ist kein Platz mehr.");
+    case EDQUOT:
+      return QStringLiteral("Das Speicherkontingent ist erschöpft.");
+    case ENAMETOOLONG:
+      return QStringLiteral("Der Name ist zu lang.");
+    case EISDIR:
+      return QStringLiteral("Unter diesem Namen gibt es schon einen Ordner.");
+    case EIO:
+      return QStringLiteral("Der Datenträger meldet einen Ein-/Ausgabefehler.");
+    default:
+      return QStringLiteral("Systemfehler %1 (%2).")
+          .arg(error)
+          .arg(QString::fromLocal8Bit(std::strerror(error)));
+  }
+}
+
+QString notWrittenMessage(const QString& path, const QString& reason) {
+  return QStringLiteral("Die Datei „%1“ wurde nicht gespeichert. %2")
+      .arg(QDir::toNativeSeparators(path), reason);
+}
+
+WriteOutcome writeWhole(const QString& path, const Writer& write) {
+  const QFileInfo target(path);
+  if (target.fileName().isEmpty()) return failed(QStringLiteral("Der Name ist leer."));
+  if (target.isDir()) return failed(reasonOf(EISDIR));
+  const QByteArray folder = QFile::encodeName(target.absolutePath());
+  struct stat folderStat {};
+  if (::stat(folder.constData(), &folderStat) != 0) return failed(reasonOf(errno));
+  if (!S_ISDIR(folderStat.st_mode)) return failed(reasonOf(ENOTDIR));
+
+  // A hidden name in the same folder, so that the rename cannot cross file systems.
+  QByteArray temporary = folder + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return failed(reasonOf(errno));
+  // mkstemp makes the file private; a saved picture gets the usual rights of a new file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+
+  const auto discard = [&](WriteOutcome outcome) {
+    ::close(fd);
+    ::unlink(temporary.constData());
+    return outcome;
+  };
+  WriterResult result;
+  int error = 0;
+  {
+    DescriptorDevice device(fd);
+    result = write(device);
+    error = device.lastError();
+  }
+  if (result.cancelled) return discard({WriteOutcome::State::Cancelled, {}});
+  if (!result.ok || error != 0) {
+    return discard(failed(error != 0 ? reasonOf(error) : result.reason));
+  }
+  if (::fsync(fd) != 0) return discard(failed(reasonOf(errno)));
+  if (::close(fd) != 0) {
+    const int closeError = errno;
+    ::unlink(temporary.constData());
+    return failed(reasonOf(closeError));
+  }
+  if (::rename(temporary.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) !=
+      0) {
+    const int renameError = errno;
+    ::unlink(temporary.constData());
+    return failed(reasonOf(renameError));
+  }
+  return {WriteOutcome::State::Written, {}};
+}
+
+}  // namespace picturefile

@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "picturefile/picturefile.h"
+
+#include <QImageWriter>
+#include <QLocale>
+
+#include <charconv>
+#include <cmath>
+
+namespace picturefile {
+
+namespace {
+
+// How many circles are written between two calls of the monitor.
+constexpr long long kCirclesBetweenChecks = 65536;
+
+// A user coordinate with three decimals, which is a hundredth of a pixel of the largest poster,
+// without trailing zeros.
+void appendNumber(QByteArray& out, double value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
+  const char* end = result.ptr;
+  while (end > text && end[-1] == '0') --end;
+  if (end > text && end[-1] == '.') --end;
+  if (end - text == 2 && text[0] == '-' && text[1] == '0') {
+    out.append('0');
+    return;
+  }
+  out.append(text, end - text);
+}
+
+QByteArray colourOf(platform::OleColor color) {
+  return platform::toQColor(color).name().toLatin1();
+}
+
+}  // namespace
+
+QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
+                  int side, pattern::DrawMonitor* monitor) {
+  const QSize shown = surface.size();
+  if (shown.isEmpty() || side <= 0) return {};
+  const double ratio = static_cast<double>(side) / shown.width();
+  const QSize size(side, static_cast<int>(std::lround(shown.height() * ratio)));
+  platform::Canvas poster = surface.blankLike(size, surface.devicePixelRatio() * ratio);
+  if (poster.size() != size) return {};
+  try {
+    pattern::drawPattern(parameters, poster, {monitor});
+  } catch (const platform::RuntimeError&) {
+    // The surface shows the circles up to the error; so does the poster.
+  }
+  poster.compose();
+  return poster.screen();
+}
+
+WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
+                      const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor) {
+  const pattern::DrawingPlan plan = pattern::planDrawing(parameters, surface);
+  const QRectF area = surface.visibleArea();
+  const QSize shown = surface.size();
+  const int height = shown.isEmpty()
+                         ? side
+                         : static_cast<int>(std::lround(static_cast<double>(side) * shown.height() /
+                                                        shown.width()));
+  // The outline is one of the surface's logical pixels wide.
+  const double logicalWidth = shown.isEmpty() ? 1 : shown.width() / surface.devicePixelRatio();
+  const double penWidth = area.width() / logicalWidth;
+
+  QByteArray text;
+  text.reserve(1 << 20);
+  const auto flush = [&] {
+    const bool ok = out.write(text) == text.size();
+    text.clear();
+    return ok;
+  };
+  text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" ";
+  text += "width=\"" + QByteArray::number(side) + "\" height=\"" + QByteArray::number(height) +
+          "\" viewBox=\"";
+  appendNumber(text, area.left());
+  text += ' ';
+  appendNumber(text, area.top());
+  text += ' ';
+  appendNumber(text, area.width());
+  text += ' ';
+  appendNumber(text, area.height());
+  text += "\">\n<rect x=\"";
+  appendNumber(text, area.left());
+  text += "\" y=\"";
+  appendNumber(text, area.top());
+  text += "\" width=\"";
+  appendNumber(text, area.width());
+  text += "\" height=\"";
+  appendNumber(text, area.height());
+  text += "\" fill=\"" + colourOf(surface.BackColor()) + "\"/>\n";
+
+  const long long total = plan.circles();
+  long long written = 0;
+  for (int s = 0; s < plan.spanCount; ++s) {
+    const pattern::DrawingPlan::Span& span = plan.spans[s];
+    text += "<g fill=\"" + colourOf(pattern::kBandColors[span.band]) +
+            "\" stroke=\"#000000\" stroke-width=\"";
+    appendNumber(text, penWidth);
+    text += "\">\n";
+    double i = span.from;
+    for (long long c = 0; c < span.count; ++c, i += 1) {
+      const pattern::PointPosition p =
+          pattern::pointAt(i, parameters.DivergenceAngle, parameters.RadiusStep);
+      const float x = pattern::toSingle(p.x);
+      const float y = pattern::toSingle(p.y);
+      if (std::isfinite(x) && std::isfinite(y)) {
+        text += "<circle cx=\"";
+        appendNumber(text, x);
+        text += "\" cy=\"";
+        appendNumber(text, y);
+        text += "\" r=\"";
+        appendNumber(text, plan.radius);
+        text += "\"/>\n";
+      }
+      if (++written % kCirclesBetweenChecks == 0) {
+        if (!flush()) return WriterResult::failure();
+        if (monitor && !monitor->keepGoing(static_cast<double>(written) / total)) {
+          return WriterResult::cancel();
+        }
+      }
+    }
+    text += "</g>\n";
+  }
+  text += "</svg>\n";
+  return flush() ? WriterResult::success() : WriterResult::failure();
+}
+
+namespace {
+
+// Passes what is written on to `out` and tells the monitor how far it has got, a megabyte at a
+// time. How many bytes an image compresses to is not known before; the share told grows with the
+// bytes written towards a guess of an eighth of a byte a pixel, and never reaches the end.
+class ProgressDevice : public QIODevice {
+ public:
+  ProgressDevice(QIODevice& out, pattern::DrawMonitor* monitor, double guess)
+      : out_(out), monitor_(monitor), guess_(guess) {
+    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+  }
+  bool cancelled() const { return cancelled_; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    if (cancelled_) return -1;
+    const qint64 n = out_.write(data, size);
+    if (n < 0) return -1;
+    written_ += n;
+    if (monitor_ && written_ >= nextCheck_) {
+      nextCheck_ = written_ + (1 << 20);
+      const double bytes = static_cast<double>(written_);
+      if (!monitor_->keepGoing(bytes / (bytes + guess_))) {
+        cancelled_ = true;
+        return -1;
+      }
+    }
+    return n;
+  }
+
+ private:
+  QIODevice& out_;
+  pattern::DrawMonitor* monitor_;
+  double guess_;
+  qint64 written_ = 0;
+  qint64 nextCheck_ = 0;
+  bool cancelled_ = false;
+};
+
+}  // namespace
+
+WriterResult writePng(QIODevice& out, const QImage& image, pattern::DrawMonitor* monitor) {
+  ProgressDevice device(out, monitor, static_cast<double>(image.width()) * image.height() / 8);
+  QImageWriter writer(&device, "png");
+  const bool written = writer.write(image);
+  if (device.cancelled()) return WriterResult::cancel();
+  if (written) return WriterResult::success();
+  return WriterResult::failure(QStringLiteral("Das Bild ließ sich nicht als PNG schreiben."));
+}
+
+QString proposedName(const pattern::ParameterSet& parameters, const QString& suffix) {
+  static const QLocale german(QLocale::German, QLocale::Germany);
+  QLocale numbers = german;
+  numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+  return QStringLiteral("Quirlbild %1° %2.%3")
+      .arg(numbers.toString(parameters.DivergenceAngle, 'f', 2),
+           numbers.toString(parameters.PointTotal / 3, 'g', 15), suffix);
+}
+
+}  // namespace picturefile

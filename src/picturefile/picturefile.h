@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The picture as a file: the surface as it shows, a poster drawn afresh at a chosen size, and
+// the pattern as vector circles.
+#pragma once
+
+#include "pattern/renderer.h"
+#include "picturefile/atomicfile.h"
+#include "raster/canvas.h"
+
+#include <QImage>
+#include <QString>
+
+namespace picturefile {
+
+// The largest side of a poster, in pixels: a picture of a gigabyte.
+inline constexpr int kMostPosterSide = 16384;
+inline constexpr int kDefaultPosterSide = 4096;
+
+// The pattern for `parameters` drawn afresh on a blank canvas of `side` x `side` pixels like
+// `surface` (its user scale, background and style), as a screen of that density would show the
+// surface: the circles' outlines as wide as one of the surface's pixels, scaled. Throws what the
+// drawing throws (platform::Interrupted when the monitor stops it); a drawing's runtime error
+// still gives the picture drawn up to it, as the surface shows it. A null image when the memory
+// for it cannot be had.
+QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
+                  int side, pattern::DrawMonitor* monitor);
+
+// The pattern for `parameters` on `surface` as SVG of `side` x `side` pixels: the background
+// and, in drawing order, the circles the renderer draws, no others. Sketch dots are not in it.
+// The monitor hears of progress between groups of circles and may cancel.
+WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
+                      const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor);
+
+// Writes `image` as PNG. The monitor, when given, hears of progress while the bytes go out and may
+// cancel.
+WriterResult writePng(QIODevice& out, const QImage& image, pattern::DrawMonitor* monitor = nullptr);
+
+// A part of a longer piece of work: tells `whole` of progress from `from` on, for `share` of it.
+class PartOfWork : public pattern::DrawMonitor {
+ public:
+  PartOfWork(pattern::DrawMonitor* whole, double from, double share)
+      : whole_(whole), from_(from), share_(share) {}
+  bool keepGoing(double done) override {
+    return !whole_ || whole_->keepGoing(from_ + share_ * done);
+  }
+
+ private:
+  pattern::DrawMonitor* whole_;
+  double from_;
+  double share_;
+};
+
+// A file name for the picture of `parameters`, such as "Quirlbild 137,50° 200.png": the angle in
+// degrees with two decimals and the number of row 0, in German notation.
+QString proposedName(const pattern::ParameterSet& parameters, const QString& suffix);
+
+}  // namespace picturefile

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Pictures as files: posters drawn afresh, SVG read back, files written whole or not at all.
+#include "picturefile/picturefile.h"
+#include "support/main_surface.h"
+#include "support/test_names.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <ostream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using picturefile::WriteOutcome;
+using picturefile::WriterResult;
+
+struct Case {
+  const char* name;
+  pattern::ParameterSet parameters;  // PointTotal, PointSize, RadiusStep, Speed, DivergenceAngle
+  platform::OleColor background;
+  friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+};
+
+const Case kCases[] = {
+    {"start values", {600, 2, 20, 0, 137.5}, platform::RGB(255, 255, 255)},
+    {"large circles on yellow", {60, 200, 50, 0, 222.5}, platform::RGB(255, 255, 128)},
+    {"a thousand million points on black", {3e9, 2, 20, 0, 137.5}, platform::RGB(0, 0, 0)},
+};
+
+class PictureOf : public testing::TestWithParam<Case> {
+ protected:
+  platform::Canvas drawnSurface(double scale = 1) const {
+    platform::Canvas surface = mainSurface(0, scale);
+    surface.setBackColor(GetParam().background);
+    pattern::drawPattern(GetParam().parameters, surface);
+    return surface;
+  }
+};
+
+TEST_P(PictureOf, PosterOfThreeTimesTheSideIsTheSurfaceAtScreenScaleThree) {
+  // What the surface shows now is not in the poster: it draws afresh.
+  platform::Canvas surface = mainSurface();
+  surface.setBackColor(GetParam().background);
+  surface.Circle(0, 0, 50);
+  const QImage poster = picturefile::drawPoster(GetParam().parameters, surface, 3 * 685, nullptr);
+  platform::Canvas atScaleThree = drawnSurface(3);
+  atScaleThree.compose();
+  ASSERT_EQ(poster.size(), QSize(2055, 2055));
+  EXPECT_TRUE(poster == atScaleThree.screen());
+}
+
+// Mean colour of 8 x 8 blocks: the two renderers antialias edges each their own way.
+QImage blocks(const QImage& image) {
+  return image.scaled(image.size() / 8, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_P(PictureOf, SvgReadBackShowsThePicture) {
+  platform::Canvas surface = drawnSurface();
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  const WriterResult result =
+      picturefile::writeSvg(file, GetParam().parameters, surface, 685, nullptr);
+  ASSERT_TRUE(result.ok);
+  // A picture's worth of circles, however many points there are.
+  EXPECT_LT(file.data().size(), 2'000'000);
+
+  QSvgRenderer renderer(file.data());
+  ASSERT_TRUE(renderer.isValid());
+  QImage read(685, 685, QImage::Format_RGB32);
+  read.fill(Qt::gray);
+  QPainter painter(&read);
+  renderer.render(&painter);
+  painter.end();
+  const QImage expected = blocks(surface.picture());
+  const QImage got = blocks(read);
+  int worst = 0;
+  for (int y = 0; y < expected.height(); ++y) {
+    for (int x = 0; x < expected.width(); ++x) {
+      const QRgb a = expected.pixel(x, y);
+      const QRgb b = got.pixel(x, y);
+      worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                        std::abs(qBlue(a) - qBlue(b))});
+    }
+  }
+  EXPECT_LE(worst, 48) << "the most a block's mean colour differs";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PictureOf, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& param) {
+                           return testNameOf(param.param.name);
+                         });
+
+TEST(Poster, TooLargeForMemoryIsNullNotHalfAPicture) {
+  EXPECT_TRUE(
+      picturefile::drawPoster({600, 2, 20, 0, 137.5}, mainSurface(), 1 << 20, nullptr).isNull());
+}
+
+struct NameCase {
+  pattern::ParameterSet parameters;
+  const char* name;
+};
+
+class ProposedName : public testing::TestWithParam<NameCase> {};
+
+TEST_P(ProposedName, SaysAngleAndCountTheGermanWay) {
+  EXPECT_EQ(picturefile::proposedName(GetParam().parameters, QStringLiteral("png")).toStdString(),
+            GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ProposedName,
+    testing::Values(NameCase{{600, 2, 20, 0, 137.5}, "Quirlbild 137,50° 200.png"},
+                    NameCase{{3e6, 2, 20, 0, 0.01}, "Quirlbild 0,01° 1000000.png"},
+                    NameCase{{22.5, 2, 20, 0, 179.96}, "Quirlbild 179,96° 7,5.png"}));
+
+// Every file in `folder`, hidden ones too.
+QStringList filesIn(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+WriterResult writeText(QIODevice& out) {
+  out.write("neu");
+  return WriterResult::success();
+}
+
+struct FailureCase {
+  const char* name;
+  const char* path;  // below the temporary folder, which holds a file "datei" and a folder "ordner"
+  const char* reason;
+};
+
+class WriteWholeFails : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(WriteWholeFails, TellsWhyInGermanAndLeavesNothing) {
+  QTemporaryDir folder;
+  QFile file(folder.filePath(QStringLiteral("datei")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("alt");
+  file.close();
+  ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("ordner")));
+  const WriteOutcome outcome =
+      picturefile::writeWhole(folder.filePath(QString::fromUtf8(GetParam().path)), writeText);
+  EXPECT_EQ(outcome.state, WriteOutcome::State::Failed);
+  EXPECT_EQ(outcome.reason.toStdString(), GetParam().reason);
+  EXPECT_EQ(filesIn(folder.path()), QStringList{QStringLiteral("datei")});
+  EXPECT_EQ(filesIn(folder.filePath(QStringLiteral("ordner"))), QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, WriteWholeFails,
+    testing::Values(
+        FailureCase{"missing folder", "fehlt/bild.png", "Den Ordner gibt es nicht."},
+        FailureCase{"inside a file", "datei/bild.png", "Ein Teil des Pfades ist kein Ordner."},
+        FailureCase{"onto a folder", "ordner", "Unter diesem Namen gibt es schon einen Ordner."},
+        FailureCase{"name too long",
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                    "xxxxxxxxxxxxxxxxxxxxxxxxxxxx.png",
+                    "Der Name ist zu lang."}),
+    [](const testing::TestParamInfo<FailureCase>& param) { return testNameOf(param.param.name); });
+
+TEST(WriteWhole, ReadOnlyFolderIsRefused) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  QTemporaryDir folder;
+  ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0555), 0);
+  const WriteOutcome outcome =
+      picturefile::writeWhole(folder.filePath(QStringLiteral("bild.png")), writeText);
+  ::chmod(QFile::encodeName(folder.path()).constData(), 0755);
+  EXPECT_EQ(outcome.reason.toStdString(),
+            "Dort darf nicht geschrieben werden (keine Berechtigung).");
+  EXPECT_TRUE(filesIn(folder.path()).isEmpty());
+}
+
+// A writer that puts out half and then cancels or fails keeps the old file as it was.
+class WriterStops : public testing::TestWithParam<bool> {};
+
+TEST_P(WriterStops, OldFileStaysWholeAndNoTemporaryIsLeft) {
+  const bool cancels = GetParam();
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("bild.png"));
+  ASSERT_TRUE(picturefile::writeWhole(path, writeText).written());
+  const WriteOutcome outcome = picturefile::writeWhole(path, [cancels](QIODevice& out) {
+    out.write("halb");
+    return cancels ? WriterResult::cancel() : WriterResult::failure(QStringLiteral("Kaputt."));
+  });
+  EXPECT_EQ(outcome.state, cancels ? WriteOutcome::State::Cancelled : WriteOutcome::State::Failed);
+  if (!cancels) {
+    EXPECT_EQ(outcome.reason, QStringLiteral("Kaputt."));
+  }
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("neu"));
+  EXPECT_EQ(filesIn(folder.path()), QStringList{QStringLiteral("bild.png")});
+}
+
+INSTANTIATE_TEST_SUITE_P(CancelledOrFailed, WriterStops, testing::Bool());
+
+TEST(WriteWhole, NewFileHasTheUsualRights) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("bild.png"));
+  const mode_t mask = ::umask(022);
+  ASSERT_TRUE(picturefile::writeWhole(path, writeText).written());
+  ::umask(mask);
+  struct stat info {};
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+}  // namespace

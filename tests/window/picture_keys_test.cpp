@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The keys that take the picture out of the window: copy, save, poster, help.
+#include "support/error_recorder.h"
+#include "window/form1.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using window::Form1;
+
+namespace {
+
+class PictureKeys : public testing::Test {
+ protected:
+  void SetUp() override {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // What the surface shows: composed for the screen by its paint.
+    QApplication::processEvents();
+    form.hscParameter[4]->setFocus();
+    // Every dialog answers at once: the file is `chosen` in the temporary folder.
+    form.dialogs.saveFile = [this](QWidget*, const QString& title, const QString& proposed,
+                                   const QStringList&) {
+      titles << title;
+      proposedNames << proposed;
+      return chosen.isEmpty() ? QString() : folder.filePath(chosen);
+    };
+    form.dialogs.posterSide = [this](QWidget*, int) { return posterSide; };
+  }
+
+  const QImage& shown() const { return form.Picture1->canvas().screen(); }
+  void press(const QKeySequence& keys) {
+    QTest::keySequence(QApplication::focusWidget(), keys);
+    QApplication::processEvents();
+  }
+  QMessageBox* messageBox() const { return form.findChild<QMessageBox*>(); }
+
+  ErrorRecorder errors;
+  Form1 form;
+  QTemporaryDir folder;
+  QString chosen = QStringLiteral("bild.png");
+  std::optional<int> posterSide = 685;
+  QStringList titles;
+  QStringList proposedNames;
+};
+
+TEST_F(PictureKeys, CtrlCCopiesWhatTheSurfaceShowsWithoutSwatchesAndFrame) {
+  form.Picture1->canvas().Circle(0, 0, 30, platform::RGB(255, 255, 255));  // a sketch dot
+  QApplication::processEvents();
+  press(QKeySequence(Qt::CTRL | Qt::Key_C));
+  const QImage copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(copied.size(), QSize(685, 685));
+  EXPECT_TRUE(copied == shown());
+}
+
+TEST_F(PictureKeys, CtrlCInATextBoxCopiesItsText) {
+  QApplication::clipboard()->clear();
+  form.txtParameter[4]->setFocus();
+  form.txtParameter[4]->selectAll();
+  press(QKeySequence(Qt::CTRL | Qt::Key_C));
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("13750"));
+  EXPECT_TRUE(QApplication::clipboard()->image().isNull());
+}
+
+TEST_F(PictureKeys, CtrlSSavesThePngOfWhatTheSurfaceShows) {
+  press(QKeySequence(Qt::CTRL | Qt::Key_S));
+  EXPECT_EQ(titles, QStringList{QStringLiteral("Bild speichern")});
+  EXPECT_EQ(proposedNames, QStringList{QStringLiteral("Quirlbild 137,50° 200.png")});
+  const QImage saved(folder.filePath(chosen), "png");
+  EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == shown());
+  EXPECT_EQ(messageBox(), nullptr);
+}
+
+TEST_F(PictureKeys, AFileThatCannotBeWrittenIsNamedWithItsReasonAndTheWindowGoesOn) {
+  chosen = QStringLiteral("fehlt/bild.png");
+  press(QKeySequence(Qt::CTRL | Qt::Key_S));
+  QMessageBox* const box = messageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), QStringLiteral("Die Datei „%1“ wurde nicht gespeichert. Den Ordner gibt "
+                                        "es nicht.")
+                             .arg(folder.filePath(chosen)));
+  EXPECT_FALSE(box->isModal() && box->windowModality() == Qt::ApplicationModal);
+  EXPECT_TRUE(errors.numbers.empty());
+  form.Command1->click();
+  EXPECT_EQ(form.redrawCount(), 2);
+}
+
+TEST_F(PictureKeys, PosterAtTheSurfaceSizeIsWhatTheSurfaceShowsWithoutSketchDots) {
+  const QImage before = shown();
+  form.Picture1->canvas().Circle(0, 0, 30, platform::RGB(255, 255, 255));
+  QApplication::processEvents();
+  press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  EXPECT_EQ(titles, QStringList{QStringLiteral("Poster speichern")});
+  const QImage saved(folder.filePath(chosen), "png");
+  EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == before);
+}
+
+TEST_F(PictureKeys, CancelledPosterWritesNothing) {
+  posterSide = 8192;
+  form.drawingProgress().setShowAfterMs(0);
+  // The indicator's button, pressed as soon as it is up.
+  QTimer cancel;
+  QObject::connect(&cancel, &QTimer::timeout, &form, [this] {
+    if (form.drawingProgress().indicator()) form.drawingProgress().cancelButton()->click();
+  });
+  cancel.start(20);
+  press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  cancel.stop();
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Poster abgebrochen, nichts gespeichert"));
+  EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  EXPECT_EQ(messageBox(), nullptr);
+}
+
+TEST_F(PictureKeys, CancelledSvgWritesNothing) {
+  form.txtParameter[0]->setText(QStringLiteral("1000000"));
+  form.txtParameter[2]->setText(QStringLiteral("0.001"));
+  chosen = QStringLiteral("poster.svg");
+  form.drawingProgress().setShowAfterMs(0);
+  QTimer cancel;
+  QObject::connect(&cancel, &QTimer::timeout, &form, [this] {
+    if (form.drawingProgress().indicator()) form.drawingProgress().cancelButton()->click();
+  });
+  cancel.start(1);
+  press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Poster abgebrochen, nichts gespeichert"));
+  EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(PictureKeys, F1OpensHelpBesideTheWindowAndEscapeClosesIt) {
+  press(QKeySequence(Qt::Key_F1));
+  window::HelpWindow* const help = form.helpWindow();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_FALSE(help->isModal());
+  for (const char* named : {"Strg+C", "Strg+S", "Strg+Umschalt+S", "Escape", "Tab", "Leertaste",
+                            "GPL-3.0-or-later", "Winkel", "Zielfeld"}) {
+    EXPECT_TRUE(help->text().contains(QString::fromUtf8(named))) << named;
+  }
+  QTest::keyClick(help, Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_EQ(form.helpWindow(), nullptr);
+}
+
+}  // namespace
