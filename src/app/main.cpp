@@ -5,13 +5,23 @@
 #include "window/form1.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(programinfo::kName));
   QApplication::setApplicationVersion(QString::fromLatin1(programinfo::kVersion));
   QApplication::setDesktopFileName(QString::fromLatin1(programinfo::kApplicationId));
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  const QLocale german(QLocale::German, QLocale::Germany);
+  QLocale::setDefault(german);
+  // Qt's own dialogs (choosing a file, the buttons of a message) speak German too, where Qt's
+  // translations are installed.
+  QTranslator qtTexts;
+  if (qtTexts.load(german, QStringLiteral("qtbase"), QStringLiteral("_"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTexts);
+  }
   platform::setErrorSink(platform::showErrorDialog);
 
   window::Form1 form;
