@@ -56,6 +56,7 @@ fuzz: deps
 
 bench: build
 	./$(BUILD)/bench/quirlbild_bench
+	./$(BUILD)/bench/quirlbild_poster_bench
 
 # The real window against a naive peer under a private Xvfb, at screen scales 1 and 2.
 bench-window: build

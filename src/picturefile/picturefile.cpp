@@ -36,7 +36,7 @@ QByteArray colourOf(platform::OleColor color) {
 }  // namespace
 
 QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
-                  int side, pattern::DrawMonitor* monitor) {
+                  int side, const pattern::DrawOptions& options) {
   const QSize shown = surface.size();
   if (shown.isEmpty() || side <= 0) return {};
   const double ratio = static_cast<double>(side) / shown.width();
@@ -44,7 +44,7 @@ QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canva
   platform::Canvas poster = surface.blankLike(size, surface.devicePixelRatio() * ratio);
   if (poster.size() != size) return {};
   try {
-    pattern::drawPattern(parameters, poster, {monitor});
+    pattern::drawPattern(parameters, poster, options);
   } catch (const platform::RuntimeError&) {
     // The surface shows the circles up to the error; so does the poster.
   }

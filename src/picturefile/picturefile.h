@@ -18,12 +18,12 @@ inline constexpr int kDefaultPosterSide = 4096;
 
 // The pattern for `parameters` drawn afresh on a blank canvas of `side` x `side` pixels like
 // `surface` (its user scale, background and style), as a screen of that density would show the
-// surface: the circles' outlines as wide as one of the surface's pixels, scaled. Throws what the
-// drawing throws (platform::Interrupted when the monitor stops it); a drawing's runtime error
-// still gives the picture drawn up to it, as the surface shows it. A null image when the memory
-// for it cannot be had.
+// surface: the circles' outlines as wide as one of the surface's pixels, scaled; drawn as `options`
+// say. Throws what the drawing throws (platform::Interrupted when the monitor stops it); a
+// drawing's runtime error still gives the picture drawn up to it, as the surface shows it. A null
+// image when the memory for it cannot be had.
 QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
-                  int side, pattern::DrawMonitor* monitor);
+                  int side, const pattern::DrawOptions& options);
 
 // The pattern for `parameters` on `surface` as SVG of `side` x `side` pixels: the background
 // and, in drawing order, the circles the renderer draws, no others. Sketch dots are not in it.

@@ -486,7 +486,7 @@ void Form1::savePoster() {
         // Drawing a large poster takes about as long as packing its pixels into PNG.
         picturefile::PartOfWork drawing(&progress_, 0, 0.5);
         picturefile::PartOfWork packing(&progress_, 0.5, 0.5);
-        const QImage poster = picturefile::drawPoster(parameters, surface, *side, &drawing);
+        const QImage poster = picturefile::drawPoster(parameters, surface, *side, {&drawing});
         if (poster.isNull()) {
           outcome.reason = QStringLiteral("Für ein Bild dieser Größe fehlt der Arbeitsspeicher.");
         } else {

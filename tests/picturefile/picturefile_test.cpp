@@ -53,7 +53,7 @@ TEST_P(PictureOf, PosterOfThreeTimesTheSideIsTheSurfaceAtScreenScaleThree) {
   platform::Canvas surface = mainSurface();
   surface.setBackColor(GetParam().background);
   surface.Circle(0, 0, 50);
-  const QImage poster = picturefile::drawPoster(GetParam().parameters, surface, 3 * 685, nullptr);
+  const QImage poster = picturefile::drawPoster(GetParam().parameters, surface, 3 * 685, {});
   platform::Canvas atScaleThree = drawnSurface(3);
   atScaleThree.compose();
   ASSERT_EQ(poster.size(), QSize(2055, 2055));
@@ -103,8 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PictureOf, testing::ValuesIn(kCases),
                          });
 
 TEST(Poster, TooLargeForMemoryIsNullNotHalfAPicture) {
-  EXPECT_TRUE(
-      picturefile::drawPoster({600, 2, 20, 0, 137.5}, mainSurface(), 1 << 20, nullptr).isNull());
+  EXPECT_TRUE(picturefile::drawPoster({600, 2, 20, 0, 137.5}, mainSurface(), 1 << 20, {}).isNull());
 }
 
 struct NameCase {
