@@ -275,6 +275,8 @@ Canvas Canvas::blankLike(QSize devicePixels, double devicePixelRatio) const {
   blank.fillSolid_ = fillSolid_;
   blank.resize(devicePixels, devicePixelRatio);
   if (blank.layer_.isNull() || blank.screen_.image().isNull()) blank.resize(QSize(0, 0), 1);
+  // Fresh and transparent: a Cls has nothing to clear.
+  blank.drawn_.clear();
   return blank;
 }
 
