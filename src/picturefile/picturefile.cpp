@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 
 namespace picturefile {
 
@@ -27,6 +28,16 @@ void appendNumber(QByteArray& out, double value) {
     return;
   }
   out.append(text, end - text);
+}
+
+// Numbers, each after its own text in `before`.
+void appendNumbers(QByteArray& out, std::initializer_list<double> values,
+                   std::initializer_list<const char*> before) {
+  const char* const* text = before.begin();
+  for (const double value : values) {
+    out += *text++;
+    appendNumber(out, value);
+  }
 }
 
 QByteArray colourOf(platform::OleColor color) {
@@ -75,21 +86,10 @@ WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
   text += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" ";
   text += "width=\"" + QByteArray::number(side) + "\" height=\"" + QByteArray::number(height) +
           "\" viewBox=\"";
-  appendNumber(text, area.left());
-  text += ' ';
-  appendNumber(text, area.top());
-  text += ' ';
-  appendNumber(text, area.width());
-  text += ' ';
-  appendNumber(text, area.height());
-  text += "\">\n<rect x=\"";
-  appendNumber(text, area.left());
-  text += "\" y=\"";
-  appendNumber(text, area.top());
-  text += "\" width=\"";
-  appendNumber(text, area.width());
-  text += "\" height=\"";
-  appendNumber(text, area.height());
+  appendNumbers(text, {area.left(), area.top(), area.width(), area.height()}, {"", " ", " ", " "});
+  text += "\">\n<rect";
+  appendNumbers(text, {area.left(), area.top(), area.width(), area.height()},
+                {" x=\"", "\" y=\"", "\" width=\"", "\" height=\""});
   text += "\" fill=\"" + colourOf(surface.BackColor()) + "\"/>\n";
 
   const long long total = plan.circles();
@@ -107,12 +107,8 @@ WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
       const float x = pattern::toSingle(p.x);
       const float y = pattern::toSingle(p.y);
       if (std::isfinite(x) && std::isfinite(y)) {
-        text += "<circle cx=\"";
-        appendNumber(text, x);
-        text += "\" cy=\"";
-        appendNumber(text, y);
-        text += "\" r=\"";
-        appendNumber(text, plan.radius);
+        text += "<circle";
+        appendNumbers(text, {x, y, plan.radius}, {" cx=\"", "\" cy=\"", "\" r=\""});
         text += "\"/>\n";
       }
       if (++written % kCirclesBetweenChecks == 0) {

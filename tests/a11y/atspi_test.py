@@ -229,17 +229,18 @@ def main():
         check(cancel is not None, "no button to stop the drawing")
         if cancel is not None:
             # A screen reader sets a bar while the drawing runs: its handler waits for the
-            # drawing to end, and then writes the bar's value into the row and draws anew.
-            by_name[("scroll bar", "Größe Punkte")].queryValue().currentValue = 30
-            check(text_of(by_name[("text", "Größe Punkte")]) == "3",
+            # drawing to end, and then writes the bar's value into the row and draws anew (a
+            # short drawing: 30 points a band).
+            by_name[("scroll bar", "Anzahl Punkte")].queryValue().currentValue = 30
+            check(text_of(by_name[("text", "Anzahl Punkte")]) == "3000000",
                   "the bar's handler ran inside the drawing")
             cancel.queryAction().doAction(0)
             check(wait_for(lambda: text_of(by_name[("text", "Statusanzeige")])
                            == "Zeichnung abgebrochen", timeout=10),
                   f"status after stopping: {text_of(by_name[('text', 'Statusanzeige')])!r}")
-            check(wait_for(lambda: text_of(by_name[("text", "Größe Punkte")]) == " 30",
+            check(wait_for(lambda: text_of(by_name[("text", "Anzahl Punkte")]) == " 30",
                            timeout=30),
-                  f"after the drawing, row 1 reads {text_of(by_name[('text', 'Größe Punkte')])!r}")
+                  f"after the drawing, row 0 reads {text_of(by_name[('text', 'Anzahl Punkte')])!r}")
             check(program.poll() is None, "the program ended")
             check(wait_for(lambda: progress_bar() is None, timeout=30), "the progress bar stays")
     finally:
