@@ -227,14 +227,15 @@ namespace {
 
 }  // namespace
 
+[[gnu::always_inline]] inline bool CircleRasterizer::placeable(double cx, double cy, double r) {
+  return r > 0.0 && r <= kMaxRadius && std::isfinite(cx) && std::isfinite(cy) &&
+         std::abs(cx) <= 1e9 && std::abs(cy) <= 1e9;
+}
+
 // Inlined: it runs for every circle of a redraw.
-[[gnu::always_inline]] inline CircleRasterizer::Placement CircleRasterizer::place(
-    double cx, double cy, double r, const CircleStyle& style) {
-  if (!(r > 0.0 && r <= kMaxRadius) || !std::isfinite(cx) || !std::isfinite(cy) ||
-      std::abs(cx) > 1e9 || std::abs(cy) > 1e9) {
-    return {nullptr, {}};
-  }
-  SpriteSet& set = setFor(r, style);
+[[gnu::always_inline]] inline CircleRasterizer::Placement CircleRasterizer::place(double cx,
+                                                                                  double cy,
+                                                                                  SpriteSet& set) {
   const int steps = set.steps;
   // The centre to the nearest 1/steps pixel (halves to even, as nearbyint), split into its
   // pixel and its position inside that pixel; steps is a power of two, so a shift and a mask
@@ -251,10 +252,9 @@ namespace {
   return {&sprite, QRect(px + sprite.left, py + sprite.top, sprite.width, sprite.height)};
 }
 
-QRect CircleRasterizer::draw(const ImageView& image, double cx, double cy, double r,
-                             const CircleStyle& style, const QRect& clip) {
-  const Placement placement = place(cx, cy, r, style);
-  if (!placement.sprite) return rasterCircle(image, cx, cy, r, style, clip);
+[[gnu::always_inline]] inline QRect CircleRasterizer::drawSprite(const ImageView& image,
+                                                                 const Placement& placement,
+                                                                 const QRect& clip) {
   // The sprite's pixels inside the clip and the image, without QRect's general intersection:
   // this runs for every circle.
   const QRect& a = placement.area;
@@ -272,11 +272,33 @@ QRect CircleRasterizer::draw(const ImageView& image, double cx, double cy, doubl
   return visible;
 }
 
+QRect CircleRasterizer::draw(const ImageView& image, double cx, double cy, double r,
+                             const CircleStyle& style, const QRect& clip) {
+  if (!placeable(cx, cy, r)) return rasterCircle(image, cx, cy, r, style, clip);
+  return drawSprite(image, place(cx, cy, setFor(r, style)), clip);
+}
+
+void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const BatchCircle> circles,
+                                   double r, CircleStyle style, const QRect& area, Damage& drawn) {
+  // The sprite set is looked up once for each run of circles of one fill, not for each circle;
+  // the set found stays where it is until the next lookup.
+  SpriteSet* set = nullptr;
+  for (const BatchCircle& circle : circles) {
+    style.fill = circle.fill;
+    if (!placeable(circle.cx, circle.cy, r)) {
+      drawn.add(rasterCircle(image, circle.cx, circle.cy, r, style, area));
+      continue;
+    }
+    if (!set || set->style.fill != circle.fill) set = &setFor(r, style);
+    drawn.add(drawSprite(image, place(circle.cx, circle.cy, *set), area));
+  }
+}
+
 void CircleRasterizer::findSpriteRuns(const BatchCircle& circle, double r, const CircleStyle& style,
                                       const QRect& area, std::size_t index) {
-  const Placement placement = place(circle.cx, circle.cy, r, style);
   // Without a sprite, a circle this small lies outside every image.
-  if (!placement.sprite) return;
+  if (!placeable(circle.cx, circle.cy, r)) return;
+  const Placement placement = place(circle.cx, circle.cy, setFor(r, style));
   const QRect& at = placement.area;
   const int top = std::max(at.top(), area.top());
   const int bottom = std::min(at.bottom(), area.bottom());
@@ -399,10 +421,7 @@ void CircleRasterizer::drawBatch(const ImageView& image, std::span<const BatchCi
   // few pixels of each sprite: measured with the redraw benchmark, it pays from about 6 up.
   constexpr double kHiddenPaysFrom = 6;
   if (r < kHiddenPaysFrom || area.right() > kMostSide || area.bottom() > kMostSide) {
-    for (const BatchCircle& circle : circles) {
-      style.fill = circle.fill;
-      drawn.add(draw(image, circle.cx, circle.cy, r, style, area));
-    }
+    drawInOrder(image, circles, r, style, area, drawn);
     return;
   }
   const bool sprites = r <= kMaxRadius;
@@ -421,10 +440,7 @@ void CircleRasterizer::drawBatch(const ImageView& image, std::span<const BatchCi
   }
   if (droppedSets_ != dropped) {
     // More fills than sprite sets kept: some sprites found are gone. Every circle in order.
-    for (const BatchCircle& circle : circles) {
-      style.fill = circle.fill;
-      drawn.add(draw(image, circle.cx, circle.cy, r, style, area));
-    }
+    drawInOrder(image, circles, r, style, area, drawn);
     return;
   }
   for (auto it = visible_.rbegin(); it != visible_.rend(); ++it) {

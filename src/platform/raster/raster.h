@@ -155,7 +155,13 @@ class CircleRasterizer {
       return sprite->pixels.data() + static_cast<std::size_t>(y - area.top()) * sprite->width;
     }
   };
-  Placement place(double cx, double cy, double r, const CircleStyle& style);
+  // Whether a circle is drawn from a sprite: not too large, its centre a number within reach.
+  static bool placeable(double cx, double cy, double r);
+  Placement place(double cx, double cy, SpriteSet& set);
+  static QRect drawSprite(const ImageView& image, const Placement& placement, const QRect& clip);
+  // Each circle in order, as draw() draws it.
+  void drawInOrder(const ImageView& image, std::span<const BatchCircle> circles, double r,
+                   CircleStyle style, const QRect& area, Damage& drawn);
 
   SpriteSet& setFor(double r, const CircleStyle& style);
 
