@@ -102,8 +102,10 @@ WriteOutcome writeWhole(const QString& path, const Writer& write) {
   ::umask(mask);
   ::fchmod(fd, 0666 & ~mask);
 
-  const auto discard = [&](WriteOutcome outcome) {
-    ::close(fd);
+  // Gives up: the temporary file goes, the target stays as it was.
+  bool descriptorOpen = true;
+  const auto giveUp = [&](WriteOutcome outcome) {
+    if (descriptorOpen) ::close(fd);
     ::unlink(temporary.constData());
     return outcome;
   };
@@ -114,21 +116,17 @@ WriteOutcome writeWhole(const QString& path, const Writer& write) {
     result = write(device);
     error = device.lastError();
   }
-  if (result.cancelled) return discard({WriteOutcome::State::Cancelled, {}});
+  if (result.cancelled) return giveUp({WriteOutcome::State::Cancelled, {}});
   if (!result.ok || error != 0) {
-    return discard(failed(error != 0 ? reasonOf(error) : result.reason));
+    return giveUp(failed(error != 0 ? reasonOf(error) : result.reason));
   }
-  if (::fsync(fd) != 0) return discard(failed(reasonOf(errno)));
-  if (::close(fd) != 0) {
-    const int closeError = errno;
-    ::unlink(temporary.constData());
-    return failed(reasonOf(closeError));
-  }
-  if (::rename(temporary.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) !=
-      0) {
-    const int renameError = errno;
-    ::unlink(temporary.constData());
-    return failed(reasonOf(renameError));
+  // Each reason is taken from errno before giveUp() runs.
+  if (::fsync(fd) != 0) return giveUp(failed(reasonOf(errno)));
+  descriptorOpen = false;
+  if (::close(fd) != 0) return giveUp(failed(reasonOf(errno)));
+  const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+  if (::rename(temporary.constData(), targetName.constData()) != 0) {
+    return giveUp(failed(reasonOf(errno)));
   }
   return {WriteOutcome::State::Written, {}};
 }
