@@ -47,7 +47,8 @@ QByteArray colourOf(platform::OleColor color) {
 }  // namespace
 
 QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
-                  int side, const pattern::DrawOptions& options) {
+                  int side, const pattern::DrawOptions& options,
+                  std::optional<platform::RuntimeError::Number>* error) {
   const QSize shown = surface.size();
   if (shown.isEmpty() || side <= 0) return {};
   const double ratio = static_cast<double>(side) / shown.width();
@@ -56,16 +57,19 @@ QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canva
   if (poster.size() != size) return {};
   try {
     pattern::drawPattern(parameters, poster, options);
-  } catch (const platform::RuntimeError&) {
+  } catch (const platform::RuntimeError& raised) {
     // The surface shows the circles up to the error; so does the poster.
+    if (error) *error = raised.number();
   }
   poster.compose();
   return poster.screen();
 }
 
 WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
-                      const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor) {
+                      const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor,
+                      std::optional<platform::RuntimeError::Number>* error) {
   const pattern::DrawingPlan plan = pattern::planDrawing(parameters, surface);
+  if (error) *error = plan.error;
   const QRectF area = surface.visibleArea();
   const QSize shown = surface.size();
   const int height = shown.isEmpty()

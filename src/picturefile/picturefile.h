@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 namespace picturefile {
 
 // The largest side of a poster, in pixels: a picture of a gigabyte.
@@ -19,17 +21,20 @@ inline constexpr int kDefaultPosterSide = 4096;
 // The pattern for `parameters` drawn afresh on a blank canvas of `side` x `side` pixels like
 // `surface` (its user scale, background and style), as a screen of that density would show the
 // surface: the circles' outlines as wide as one of the surface's pixels, scaled; drawn as `options`
-// say. Throws what the drawing throws (platform::Interrupted when the monitor stops it); a
-// drawing's runtime error still gives the picture drawn up to it, as the surface shows it. A null
-// image when the memory for it cannot be had.
+// say. Throws platform::Interrupted when the monitor stops it; a drawing that ends in a runtime
+// error gives the picture drawn up to it, as the surface shows it, and its number in `error`. A
+// null image when the memory for it cannot be had.
 QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
-                  int side, const pattern::DrawOptions& options);
+                  int side, const pattern::DrawOptions& options,
+                  std::optional<platform::RuntimeError::Number>* error = nullptr);
 
 // The pattern for `parameters` on `surface` as SVG of `side` x `side` pixels: the background
 // and, in drawing order, the circles the renderer draws, no others. Sketch dots are not in it.
-// The monitor hears of progress between groups of circles and may cancel.
+// The monitor hears of progress between groups of circles and may cancel. The runtime error the
+// drawing ends in, after those circles, goes to `error`.
 WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
-                      const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor);
+                      const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor,
+                      std::optional<platform::RuntimeError::Number>* error = nullptr);
 
 // Writes `image` as PNG. The monitor, when given, hears of progress while the bytes go out and may
 // cancel.

@@ -473,6 +473,8 @@ void Form1::savePoster() {
   if (path.isEmpty()) return;
   const platform::Canvas& surface = Picture1->canvas();
   picturefile::WriteOutcome outcome;
+  // The runtime error the poster's drawing ends in, as the surface's drawing does.
+  std::optional<platform::RuntimeError::Number> drawingError;
   progress_.start();
   {
     // Input that comes while the poster is drawn or written waits, and runs after it.
@@ -480,13 +482,14 @@ void Form1::savePoster() {
     try {
       if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         outcome = picturefile::writeWhole(path, [&](QIODevice& out) {
-          return picturefile::writeSvg(out, parameters, surface, *side, &progress_);
+          return picturefile::writeSvg(out, parameters, surface, *side, &progress_, &drawingError);
         });
       } else {
         // Drawing a large poster takes about as long as packing its pixels into PNG.
         picturefile::PartOfWork drawing(&progress_, 0, 0.5);
         picturefile::PartOfWork packing(&progress_, 0.5, 0.5);
-        const QImage poster = picturefile::drawPoster(parameters, surface, *side, {&drawing});
+        const QImage poster =
+            picturefile::drawPoster(parameters, surface, *side, {&drawing}, &drawingError);
         if (poster.isNull()) {
           outcome.reason = QStringLiteral("Für ein Bild dieser Größe fehlt der Arbeitsspeicher.");
         } else {
@@ -502,6 +505,9 @@ void Form1::savePoster() {
     Text1->setText(QStringLiteral("Poster abgebrochen, nichts gespeichert"));
   } else if (!outcome.written()) {
     reportNotSaved(path, outcome.reason);
+  } else if (drawingError) {
+    // Saved as the surface would show it, and reported as the surface's drawing reports it.
+    throw platform::RuntimeError(*drawingError);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -13,6 +14,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using window::Form1;
 
@@ -135,6 +138,45 @@ TEST_P(CancelledPoster, WritesNothing) {
 INSTANTIATE_TEST_SUITE_P(Formats, CancelledPoster,
                          testing::Values(CancelCase{"poster.png", "200", "20", 8192},
                                          CancelCase{"poster.svg", "1000000", "0.001", 685}));
+
+// A drawing that ends in an overflow: the poster shows the circles up to it, as the surface does,
+// and the error is reported as the surface's drawing reports it.
+class PosterOfAnOverflow : public PictureKeys, public testing::WithParamInterface<const char*> {};
+
+TEST_P(PosterOfAnOverflow, IsSavedAndTheErrorReported) {
+  form.parameters.DivergenceAngle = 7e305;  // point 257 of the blue band overflows
+  chosen = QString::fromLatin1(GetParam());
+  press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  EXPECT_TRUE(QFileInfo(folder.filePath(chosen)).size() > 0);
+  EXPECT_EQ(errors.numbers, std::vector<int>{platform::RuntimeError::Overflow});
+  EXPECT_EQ(messageBox(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PosterOfAnOverflow, testing::Values("poster.png", "poster.svg"));
+
+TEST_F(PictureKeys, CtrlSDuringALongDrawingOpensItsDialogAfterIt) {
+  bool pressedWhileDrawing = false;
+  QTimer::singleShot(10, &form, [&] {
+    pressedWhileDrawing = form.drawingProgress().hold().holding();
+    press(QKeySequence(Qt::CTRL | Qt::Key_S));
+  });
+  bool dialogWhileDrawing = false;
+  const auto choose = form.dialogs.saveFile;
+  form.dialogs.saveFile = [&](QWidget* parent, const QString& title, const QString& proposed,
+                              const QStringList& filters) {
+    dialogWhileDrawing = form.drawingProgress().hold().holding();
+    return choose(parent, title, proposed, filters);
+  };
+  form.txtParameter[2]->setText(QStringLiteral("0.0001"));
+  form.txtParameter[0]->setText(QStringLiteral("3000000"));  // nine million points
+  ASSERT_TRUE(pressedWhileDrawing);
+  EXPECT_TRUE(titles.isEmpty());
+  QApplication::processEvents();
+  EXPECT_EQ(titles, QStringList{QStringLiteral("Bild speichern")});
+  EXPECT_FALSE(dialogWhileDrawing);
+  // Saved for the parameters of the drawing it waited for.
+  EXPECT_EQ(proposedNames, QStringList{QStringLiteral("Quirlbild 137,50° 3000000.png")});
+}
 
 TEST_F(PictureKeys, F1OpensHelpBesideTheWindowAndEscapeClosesIt) {
   press(QKeySequence(Qt::Key_F1));
