@@ -252,14 +252,9 @@ void Canvas::endStrips() {
     }
   }
   for (Damage& drawn : stripDrawn_) drawn.clear();
-  // A drawing of many circles takes megabytes for its pieces; they go back when it is done, as
-  // reusing them saves little next to drawing that many circles.
-  constexpr std::size_t kKeptCircles = 16384;
-  for (std::size_t s = 0; s < stripCircles_.size(); ++s) {
-    if (stripCircles_[s].capacity() <= kKeptCircles) continue;
-    stripCircles_[s] = {};
-    rasterizers_[s].releaseBatchMemory();
-  }
+  // A strip's circles are kept for the next drawing (no more than a piece holds); what the
+  // rasterisers found in a batch of large circles goes back.
+  for (CircleRasterizer& rasterizer : rasterizers_) rasterizer.releaseBatchMemory();
 }
 
 void Canvas::setBackColor(OleColor color) {

@@ -408,6 +408,10 @@ void CircleRasterizer::drawSpriteRuns(const ImageView& image, const Visible& vis
 }
 
 void CircleRasterizer::releaseBatchMemory() {
+  // What a batch of small circles takes is kept for the next one: the animation draws many a
+  // second. The runs of a batch of large circles can take tens of megabytes.
+  constexpr std::size_t kKeptBytes = 4 << 20;
+  if (runs_.capacity() * sizeof(Run) + visible_.capacity() * sizeof(Visible) <= kKeptBytes) return;
   runs_ = {};
   visible_ = {};
   coverage_ = {};

@@ -103,7 +103,7 @@ class CircleRasterizer {
   // Adds the pixels each circle changes to `drawn`.
   void drawBatch(const ImageView& image, std::span<const BatchCircle> circles, double r,
                  CircleStyle style, const QRect& clip, Damage& drawn);
-  // Gives back what a large batch took; the sprites stay.
+  // Gives back what a batch took when it is large; the sprites stay.
   void releaseBatchMemory();
 
  private:
