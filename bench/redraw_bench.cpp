@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -69,6 +70,31 @@ void plainQPainter(benchmark::State& state, const Case& c) {
   }
 }
 
+// The positions of the 600,002 circles that fill the square: the renderer's, and the formula's
+// for each point narrowed to single precision.
+constexpr double kFillStep = 10000.0 / 600000;
+
+void fastPositions(benchmark::State& state) {
+  std::vector<platform::Disc> discs(600000);
+  for (auto _ : state) {
+    pattern::discsAlong(1, 600000, 137.5, kFillStep, 0, discs.data());
+    benchmark::DoNotOptimize(discs.data());
+  }
+}
+
+void formulaPositions(benchmark::State& state) {
+  std::vector<platform::Disc> discs(600000);
+  for (auto _ : state) {
+    double i = 1;
+    for (platform::Disc& disc : discs) {
+      const pattern::PointPosition p = pattern::pointAt(i, 137.5, kFillStep);
+      disc = {pattern::toSingle(p.x), pattern::toSingle(p.y), 0};
+      i += 1;
+    }
+    benchmark::DoNotOptimize(discs.data());
+  }
+}
+
 void animationTurn(benchmark::State& state) {
   window::Form1 form;
   form.txtParameter[3]->assignText(QStringLiteral("400"));
@@ -94,6 +120,8 @@ int main(int argc, char** argv) {
     add(std::string("EveryCircle/") + c.name, everyCircle, c);
     add(std::string("PlainQPainter/") + c.name, plainQPainter, c);
   }
+  add("Positions/fill600k", fastPositions);
+  add("Positions/fill600k/formula", formulaPositions);
   benchmark::RegisterBenchmark("AnimationTurn/speed400", animationTurn)
       ->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);

@@ -107,11 +107,8 @@ void positionsOf(const DrawingPlan& plan, const ParameterSet& parameters, long l
     if (first < spanEnd) {
       const long long to = std::min(end, spanEnd);
       const platform::OleColor fill = kBandColors[span.band];
-      double i = loopIndex(span.from, first - spanFirst);
-      for (long long c = first; c < to; ++c, i += 1) {
-        const PointPosition p = pointAt(i, parameters.DivergenceAngle, parameters.RadiusStep);
-        out[c - pieceFirst] = {toSingle(p.x), toSingle(p.y), fill};
-      }
+      discsAlong(loopIndex(span.from, first - spanFirst), to - first, parameters.DivergenceAngle,
+                 parameters.RadiusStep, fill, out + (first - pieceFirst));
       first = to;
     }
     spanFirst = spanEnd;

@@ -10,11 +10,6 @@ namespace pattern {
 
 namespace {
 
-// The value of pi the pattern has always used: the double nearest 3.141592, not full precision.
-constexpr double kPi = 3.141592;
-// Angle offset of every point, in radians.
-constexpr double kOffset = 0.1;
-
 // Distance from the origin to the farthest corner of `area`, in user units.
 double farthestCorner(const QRectF& area) {
   const double dx = std::max(std::abs(area.left()), std::abs(area.right()));
@@ -23,11 +18,6 @@ double farthestCorner(const QRectF& area) {
 }
 
 }  // namespace
-
-PointPosition pointAt(double i, double divergenceAngle, double radiusStep) {
-  const double theta = ((i * divergenceAngle) / 180) * kPi + kOffset;
-  return {((i * std::cos(theta)) * radiusStep) / 100, ((i * std::sin(theta)) * radiusStep) / 100};
-}
 
 double loopIndex(double from, long long steps) {
   double i = from;

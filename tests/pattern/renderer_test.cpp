@@ -51,6 +51,65 @@ TEST(Renderer, UsesPiAsTheConstant3141592) {
   EXPECT_GT(std::abs(p.y - 1000 * std::sin(1000 * M_PI + 0.1)), 1e-3);
 }
 
+struct PositionCase {
+  const char* name;
+  double alpha;
+  double step;
+  double from;
+  long long count;
+  friend void PrintTo(const PositionCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SinglePositions : public testing::TestWithParam<PositionCase> {};
+
+// The fast single-precision positions are the formula's rounded to float, every one of them, the
+// rare ones that lie next to where rounding turns included; one at a time and along a span.
+TEST_P(SinglePositions, AreTheFormulasRoundedToSingle) {
+  const PositionCase& c = GetParam();
+  const auto same = [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+  std::vector<platform::Disc> discs(static_cast<std::size_t>(c.count));
+  pattern::discsAlong(c.from, c.count, c.alpha, c.step, kBlue, discs.data());
+  double i = c.from;
+  for (const platform::Disc& disc : discs) {
+    const QPointF formula = reference::positionOf(i, c.alpha, c.step);
+    const float x = reference::single(formula.x());
+    const float y = reference::single(formula.y());
+    const pattern::SinglePosition one = pattern::singlePointAt(i, c.alpha, c.step);
+    ASSERT_TRUE(same(one.x, x) && same(one.y, y))
+        << "point " << i << ": " << one.x << ", " << one.y;
+    ASSERT_TRUE(same(disc.x, x) && same(disc.y, y) && disc.fill == kBlue)
+        << "point " << i << " along the span: " << disc.x << ", " << disc.y;
+    i += 1;
+  }
+}
+
+// With no turn every point lies on the ray at 0.1 radian; this step puts point 1000's x within a
+// few units in the last place of 1 + 2^-24, halfway between two floats.
+double stepToHalfway(int ulps) {
+  const double x = 1000 * std::cos(0.1);
+  double step = (1 + 0x1p-24) * 100 / x;
+  for (int k = 0; k < std::abs(ulps); ++k) step = std::nextafter(step, ulps > 0 ? 10.0 : 0.0);
+  return step;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SinglePositions,
+    testing::Values(PositionCase{"start", 137.5, 20, 1, 600},
+                    PositionCase{"fill600k", 137.5, 10000.0 / 600000, 1, 600000},
+                    PositionCase{"fractional_start", 137.5, 0.001, 2000000.0 / 3, 30000},
+                    PositionCase{"negative", -222.5, -7, -3000, 6001},
+                    PositionCase{"animation_step", 0.01, 1e5, 1, 20000},
+                    PositionCase{"quarter_turns", 90, 3, 1, 40000},
+                    PositionCase{"past_the_fast_angles", 137.5, 0.01, 650000, 40000},
+                    PositionCase{"far_out", 137.5, 1e35, 1, 2000},
+                    PositionCase{"huge_index", 137.5, 20, 1e15, 1000},
+                    PositionCase{"past_two_to_53", 137.5, 1e-14, 9007199254740990.0, 5},
+                    PositionCase{"angle_overflows", 1e308, 1e308, 1, 3},
+                    PositionCase{"halfway_below", 0, stepToHalfway(-3), 1000, 1},
+                    PositionCase{"halfway", 0, stepToHalfway(0), 1000, 1},
+                    PositionCase{"halfway_above", 0, stepToHalfway(3), 1000, 1}),
+    [](const testing::TestParamInfo<PositionCase>& param) { return param.param.name; });
+
 // Where a fractional start passes powers of two, adding 1 a step at a time rounds differently
 // from adding all the steps at once; the renderer's indices are the loop's.
 TEST(Renderer, IndicesAreThoseOfALoopThatAddsOneAtATime) {
