@@ -51,6 +51,8 @@ const Case kCases[] = {
     // Circles over one another filling the square: most of each is hidden by later ones.
     {"dense, filling the square", {60000, 10, 10000.0 / 60000, 0, 137.5}},
     {"dense, filling the square at scale 1.5", {20000, 6, 10000.0 / 20000, 0, 222.5}, 1.5},
+    {"small circles filling the square", {60000, 2, 10000.0 / 60000, 0, 137.5}},
+    {"small circles filling the square at scale 2", {20000, 2, 10000.0 / 20000, 0, 137.5}, 2},
     // Larger than a sprite, each touching most of the surface; the last ones decide most pixels.
     {"big circles near the centre", {2100, 600, 0.1, 0, 137.5}},
     {"big circles near the centre at scale 2", {900, 200, 1, 0, 137.5}, 2},

@@ -4,6 +4,7 @@
 // pixels each one covers.
 #pragma once
 
+#include "raster/blend.h"
 #include "raster/coverage.h"
 #include "raster/damage.h"
 
@@ -17,24 +18,6 @@
 #include <vector>
 
 namespace platform {
-
-// x * a / 255 on all four 8-bit channels at once, rounded.
-inline QRgb byteMul(QRgb x, unsigned a) {
-  QRgb t = (x & 0xFF00FF) * a;
-  t = (t + ((t >> 8) & 0xFF00FF) + 0x800080) >> 8;
-  t &= 0xFF00FF;
-  x = ((x >> 8) & 0xFF00FF) * a;
-  x = x + ((x >> 8) & 0xFF00FF) + 0x800080;
-  x &= 0xFF00FF00;
-  return x | t;
-}
-
-// Premultiplied source-over.
-inline QRgb blendOver(QRgb dst, QRgb src) {
-  const unsigned alpha = qAlpha(src);
-  if (alpha == 255 || dst == 0) return src;
-  return src + byteMul(dst, 255 - alpha);
-}
 
 struct CircleStyle {
   QRgb outline = 0xFF000000;  // opaque
