@@ -6,6 +6,11 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include "runtime/processor.h"
+
+#if defined(QUIRLBILD_AVX2)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -172,53 +177,162 @@ __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
   _mm_store_pd(cosSin + 2, _mm_unpackhi_pd(cosine, sine));
 }
 
+// The angles of two points, as angleOf() computes them, operation for operation.
+[[gnu::always_inline]] inline __m128d angles2(__m128d i, __m128d alpha) {
+  return _mm_add_pd(
+      _mm_mul_pd(_mm_div_pd(_mm_mul_pd(i, alpha), _mm_set1_pd(180)), _mm_set1_pd(kPi)),
+      _mm_set1_pd(kOffset));
+}
+
+// Point i's disc from the cosine and sine of its angle (NaNs where they are unknown).
+[[gnu::always_inline]] inline platform::Disc discOf(double i, const double* cosSin,
+                                                    double divergenceAngle, double radiusStep,
+                                                    platform::OleColor fill) {
+  const __m128d xy = _mm_div_pd(
+      _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(i), _mm_load_pd(cosSin)), _mm_set1_pd(radiusStep)),
+      _mm_set1_pd(100));
+  // As in fastSingle(), with the distance a little overestimated to spare a division.
+  const double reach = std::abs(i * radiusStep) * 0.0101;
+  const __m128d absXy = _mm_andnot_pd(_mm_set1_pd(-0.0), xy);
+  const __m128d error =
+      _mm_add_pd(_mm_set1_pd(reach * 2 * kSinCosError), _mm_mul_pd(absXy, _mm_set1_pd(0x1p-48)));
+  const __m128 single = _mm_cvtpd_ps(xy);
+  const __m128 same = _mm_and_ps(_mm_cmpeq_ps(single, _mm_cvtpd_ps(_mm_sub_pd(xy, error))),
+                                 _mm_cmpeq_ps(single, _mm_cvtpd_ps(_mm_add_pd(xy, error))));
+  if (reach < 1e30 && (_mm_movemask_ps(same) & 3) == 3) {
+    return {_mm_cvtss_f32(single), _mm_cvtss_f32(_mm_shuffle_ps(single, single, 1)), fill};
+  }
+  const SinglePosition p = slowSingle(i, divergenceAngle, radiusStep);
+  return {p.x, p.y, fill};
+}
+
+#if defined(QUIRLBILD_AVX2)
+
+// A block's discs as above, four angles and two points at a time. No fused multiply-adds: each
+// operation rounds as the formula's does.
+[[gnu::target("avx2")]] void discsWithAvx2(const double* index, int n, double* cosSin,
+                                           double divergenceAngle, double radiusStep,
+                                           platform::OleColor fill, platform::Disc* out) {
+  const __m256d round = _mm256_set1_pd(kRoundToWhole);
+  const __m256d signBit = _mm256_set1_pd(-0.0);
+  for (int k = 0; k < n; k += 4) {
+    const __m256d theta = _mm256_add_pd(
+        _mm256_mul_pd(
+            _mm256_div_pd(_mm256_mul_pd(_mm256_load_pd(index + k), _mm256_set1_pd(divergenceAngle)),
+                          _mm256_set1_pd(180)),
+            _mm256_set1_pd(kPi)),
+        _mm256_set1_pd(kOffset));
+    const __m256d t = _mm256_add_pd(_mm256_mul_pd(theta, _mm256_set1_pd(kTwoOverPi)), round);
+    const __m256d m = _mm256_sub_pd(t, round);
+    const __m256d r1 = _mm256_sub_pd(theta, _mm256_mul_pd(m, _mm256_set1_pd(kHalfPi1)));
+    const __m256d r = _mm256_sub_pd(_mm256_sub_pd(r1, _mm256_mul_pd(m, _mm256_set1_pd(kHalfPi2))),
+                                    _mm256_mul_pd(m, _mm256_set1_pd(kHalfPi2Tail)));
+    const __m256d z = _mm256_mul_pd(r, r);
+    __m256d ps = _mm256_set1_pd(kSinCoefficients[0]);
+    for (const double coefficient : std::span(kSinCoefficients).subspan(1)) {
+      ps = _mm256_add_pd(_mm256_set1_pd(coefficient), _mm256_mul_pd(z, ps));
+    }
+    __m256d pc = _mm256_set1_pd(kCosCoefficients[0]);
+    for (const double coefficient : std::span(kCosCoefficients).subspan(1)) {
+      pc = _mm256_add_pd(_mm256_set1_pd(coefficient), _mm256_mul_pd(z, pc));
+    }
+    const __m256d sr = _mm256_add_pd(r, _mm256_mul_pd(_mm256_mul_pd(r, z), ps));
+    const __m256d cr =
+        _mm256_add_pd(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(_mm256_set1_pd(0.5), z)),
+                      _mm256_mul_pd(_mm256_mul_pd(z, z), pc));
+    // As in fastSinCos2(); blendv selects by each lane's top bit.
+    const __m256i q = _mm256_castpd_si256(t);
+    const __m256d odd = _mm256_castsi256_pd(_mm256_slli_epi64(q, 63));
+    const __m256d sinSign = _mm256_and_pd(_mm256_castsi256_pd(_mm256_slli_epi64(q, 62)), signBit);
+    const __m256d cosSign =
+        _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_xor_si256(q, _mm256_srli_epi64(q, 1)), 63));
+    const __m256d nan = _mm256_set1_pd(std::numeric_limits<double>::quiet_NaN());
+    const __m256d inRange =
+        _mm256_cmp_pd(_mm256_andnot_pd(signBit, theta), _mm256_set1_pd(kFastAngles), _CMP_LE_OQ);
+    const __m256d sine =
+        _mm256_blendv_pd(nan, _mm256_xor_pd(_mm256_blendv_pd(sr, cr, odd), sinSign), inRange);
+    const __m256d cosine =
+        _mm256_blendv_pd(nan, _mm256_xor_pd(_mm256_blendv_pd(cr, sr, odd), cosSign), inRange);
+    const __m256d low = _mm256_unpacklo_pd(cosine, sine);
+    const __m256d high = _mm256_unpackhi_pd(cosine, sine);
+    _mm256_store_pd(cosSin + 2 * k, _mm256_permute2f128_pd(low, high, 0x20));
+    _mm256_store_pd(cosSin + 2 * k + 4, _mm256_permute2f128_pd(low, high, 0x31));
+  }
+  int k = 0;
+  for (; k + 2 <= n; k += 2) {
+    // Two points' x and y at once, each as discOf() computes them.
+    const __m256d i = _mm256_permute4x64_pd(_mm256_castpd128_pd256(_mm_loadu_pd(index + k)), 0x50);
+    const __m256d xy = _mm256_div_pd(
+        _mm256_mul_pd(_mm256_mul_pd(i, _mm256_load_pd(cosSin + 2 * k)), _mm256_set1_pd(radiusStep)),
+        _mm256_set1_pd(100));
+    const __m256d reach =
+        _mm256_mul_pd(_mm256_andnot_pd(signBit, _mm256_mul_pd(i, _mm256_set1_pd(radiusStep))),
+                      _mm256_set1_pd(0.0101));
+    const __m256d error =
+        _mm256_add_pd(_mm256_mul_pd(reach, _mm256_set1_pd(2 * kSinCosError)),
+                      _mm256_mul_pd(_mm256_andnot_pd(signBit, xy), _mm256_set1_pd(0x1p-48)));
+    const __m128 single = _mm256_cvtpd_ps(xy);
+    const __m128 same = _mm_and_ps(_mm_cmpeq_ps(single, _mm256_cvtpd_ps(_mm256_sub_pd(xy, error))),
+                                   _mm_cmpeq_ps(single, _mm256_cvtpd_ps(_mm256_add_pd(xy, error))));
+    const int near = _mm256_movemask_pd(_mm256_cmp_pd(reach, _mm256_set1_pd(1e30), _CMP_LT_OQ));
+    const int sure = _mm_movemask_ps(same) & near;
+    alignas(16) float xys[4];
+    _mm_store_ps(xys, single);
+    for (int j = 0; j < 2; ++j) {
+      if (((sure >> (2 * j)) & 3) == 3) {
+        out[k + j] = {xys[2 * j], xys[2 * j + 1], fill};
+      } else {
+        const SinglePosition p = slowSingle(index[k + j], divergenceAngle, radiusStep);
+        out[k + j] = {p.x, p.y, fill};
+      }
+    }
+  }
+  if (k < n) out[k] = discOf(index[k], cosSin + 2 * k, divergenceAngle, radiusStep, fill);
+}
+
+#endif
+
 }  // namespace
 
 #endif
 
 void discsAlong(double from, long long count, double divergenceAngle, double radiusStep,
                 platform::OleColor fill, platform::Disc* out) {
-  // In blocks, one step at a time for all points of a block, two points at once where the
-  // processor can: each step's loop has no long chain of dependent operations, so the
-  // processor works on many points at once (measured: a fifth of the time of the formula).
+  // In blocks, one step at a time for all points of a block, two or four points at once where
+  // the processor can: each step's loop has no long chain of dependent operations, so the
+  // processor works on many points at once (measured: 2.7 times as fast as the formula, 5.4
+  // times with AVX2).
   constexpr int kBlock = 64;
-  alignas(16) double index[kBlock];
-  alignas(16) double cosSin[2 * kBlock];  // the cosine and sine of each point's angle
+  alignas(32) double index[kBlock];
+  alignas(32) double cosSin[2 * kBlock];  // the cosine and sine of each point's angle
+#if defined(QUIRLBILD_AVX2)
+  const bool withAvx2 = platform::useAvx2();
+#endif
   double i = from;
   while (count > 0) {
     const int n = static_cast<int>(std::min<long long>(count, kBlock));
-    for (int k = 0; k < kBlock; ++k, i += 1) index[k] = i;
+    if (i == std::floor(i) && std::abs(i) < 0x1p52) {
+      // Whole numbers this small: every sum is exact, so each is what the loop would reach.
+      for (int k = 0; k < kBlock; ++k) index[k] = i + k;
+    } else {
+      for (int k = 0; k < kBlock; ++k, i += 1) index[k] = i;
+    }
     i = index[n - 1] + 1;
 #if defined(__SSE2__)
+#if defined(QUIRLBILD_AVX2)
+    if (withAvx2) {
+      discsWithAvx2(index, n, cosSin, divergenceAngle, radiusStep, fill, out);
+      out += n;
+      count -= n;
+      continue;
+    }
+#endif
     const __m128d alpha = _mm_set1_pd(divergenceAngle);
     for (int k = 0; k < n; k += 2) {
-      // The angle as angleOf() computes it, operation for operation.
-      const __m128d product = _mm_mul_pd(_mm_load_pd(index + k), alpha);
-      const __m128d theta =
-          _mm_add_pd(_mm_mul_pd(_mm_div_pd(product, _mm_set1_pd(180)), _mm_set1_pd(kPi)),
-                     _mm_set1_pd(kOffset));
-      fastSinCos2(theta, cosSin + 2 * k);
+      fastSinCos2(angles2(_mm_load_pd(index + k), alpha), cosSin + 2 * k);
     }
-    const __m128d step = _mm_set1_pd(radiusStep);
     for (int k = 0; k < n; ++k) {
-      const double at = index[k];
-      const __m128d xy =
-          _mm_div_pd(_mm_mul_pd(_mm_mul_pd(_mm_set1_pd(at), _mm_load_pd(cosSin + 2 * k)), step),
-                     _mm_set1_pd(100));
-      // As in fastSingle(), with the distance a little overestimated to spare a division.
-      const double reach = std::abs(at * radiusStep) * 0.0101;
-      const __m128d absXy = _mm_andnot_pd(_mm_set1_pd(-0.0), xy);
-      const __m128d error = _mm_add_pd(_mm_set1_pd(reach * 2 * kSinCosError),
-                                       _mm_mul_pd(absXy, _mm_set1_pd(0x1p-48)));
-      const __m128 single = _mm_cvtpd_ps(xy);
-      const __m128 same = _mm_and_ps(_mm_cmpeq_ps(single, _mm_cvtpd_ps(_mm_sub_pd(xy, error))),
-                                     _mm_cmpeq_ps(single, _mm_cvtpd_ps(_mm_add_pd(xy, error))));
-      if (reach < 1e30 && (_mm_movemask_ps(same) & 3) == 3) {
-        out[k] = {_mm_cvtss_f32(single), _mm_cvtss_f32(_mm_shuffle_ps(single, single, 1)), fill};
-      } else {
-        const SinglePosition p = slowSingle(at, divergenceAngle, radiusStep);
-        out[k] = {p.x, p.y, fill};
-      }
+      out[k] = discOf(index[k], cosSin + 2 * k, divergenceAngle, radiusStep, fill);
     }
 #else
     for (int k = 0; k < n; ++k) {

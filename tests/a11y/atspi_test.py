@@ -201,7 +201,7 @@ def main():
             check(wait_for(lambda: help_text() is None, timeout=10), "Escape leaves the help open")
         subprocess.run(["xdotool", "windowfocus", "--sync", window_id], check=True, timeout=15)
 
-        # A drawing of seconds (row 1 = 3, row 2 = 0.0001, row 0 = 3000000, each pasted at once)
+        # A drawing of seconds (row 1 = 3, row 2 = 0.0001, row 0 = 30000000, each pasted at once)
         # shows a progress bar along the surface whose button stops it; the status box then says so.
         subprocess.run(["xdotool", "windowsize", "--sync", window_id, "1040", "720"], timeout=15)
         def paste_into(name, text):
@@ -215,7 +215,7 @@ def main():
                   f"{name} reads {text_of(by_name[('text', name)])!r}, not {text!r}")
         paste_into("Größe Punkte", "3")
         paste_into("Radiuszunahme", "0.0001")
-        paste_into("Anzahl Punkte", "3000000")
+        paste_into("Anzahl Punkte", "30000000")
         def progress_bar():
             return next((node for node in descendants(app)
                          if node.getRoleName() == "progress bar"), None)
@@ -232,7 +232,7 @@ def main():
             # drawing to end, and then writes the bar's value into the row and draws anew (a
             # short drawing: 30 points a band).
             by_name[("scroll bar", "Anzahl Punkte")].queryValue().currentValue = 30
-            check(text_of(by_name[("text", "Anzahl Punkte")]) == "3000000",
+            check(text_of(by_name[("text", "Anzahl Punkte")]) == "30000000",
                   "the bar's handler ran inside the drawing")
             cancel.queryAction().doAction(0)
             check(wait_for(lambda: text_of(by_name[("text", "Statusanzeige")])

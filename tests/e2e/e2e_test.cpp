@@ -379,8 +379,8 @@ void makeDrawingsLong(RealProgram& program) {
   typeInto(2, "0.0001");
   program.settled();
 }
-// Nine million points: a drawing of a second or more.
-const char* const kLongCount = "3000000";
+// Ninety million points: a drawing of a second or more.
+const char* const kLongCount = "30000000";
 
 // Keys typed while a long drawing runs, and its indicator shows, arrive after it, in order; one
 // click on an arrow is one step, however long the step's drawing.
@@ -390,9 +390,9 @@ TEST_F(RealWindow, InputDuringLongDrawingsArrivesAfterThemInOrder) {
   typeInto(0, kLongCount);
   QTest::qWait(800);  // the indicator is up
   xdotool({"key", "--delay", "150", "BackSpace", "BackSpace", "BackSpace", "7"});
-  EXPECT_EQ(waitForText(0, "30007").toStdString(), "30007");
+  EXPECT_EQ(waitForText(0, "300007").toStdString(), "300007");
   double share = 0;
-  EXPECT_TRUE(program.shows(expectedSurface({90021, 2, 0.0001, 0, 137.5}, 0x00FFFFFF), &share))
+  EXPECT_TRUE(program.shows(expectedSurface({900021, 2, 0.0001, 0, 137.5}, 0x00FFFFFF), &share))
       << "the picture for the last text: " << share;
 
   typeInto(0, kLongCount);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "raster/blend.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define QUIRLBILD_AVX2 1
+#include "runtime/processor.h"
+
+#if defined(QUIRLBILD_AVX2)
 #include <immintrin.h>
 #endif
 
@@ -68,9 +69,8 @@ namespace {
 
 bool blitAllWithAvx2(std::span<const Blit> blits, qsizetype dstStride) {
 #if defined(QUIRLBILD_AVX2)
-  static const bool available = __builtin_cpu_supports("avx2");
-  if (available) blitWithAvx2(blits, dstStride);
-  return available;
+  if (useAvx2()) blitWithAvx2(blits, dstStride);
+  return useAvx2();
 #else
   (void)blits;
   (void)dstStride;
