@@ -171,11 +171,13 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
   sprite.top = y0 - half;
   sprite.width = x1 - x0 + 1;
   sprite.height = y1 - y0 + 1;
-  sprite.pixels.reserve(static_cast<std::size_t>(sprite.width) * sprite.height);
+  sprite.stride = (sprite.width + 7) / 8 * 8;
+  sprite.pixels.reserve(static_cast<std::size_t>(sprite.stride) * sprite.height);
   sprite.rows.reserve(static_cast<std::size_t>(sprite.height));
   for (int v = y0; v <= y1; ++v) {
     const auto* row = full.data() + static_cast<std::size_t>(v) * size;
     sprite.pixels.insert(sprite.pixels.end(), row + x0, row + x1 + 1);
+    sprite.pixels.resize(sprite.pixels.size() + (sprite.stride - sprite.width), 0);
     RowSpan span;
     int runStart = 0;
     for (int u = 0; u < sprite.width; ++u) {
@@ -294,9 +296,18 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
         QPoint(std::min(a.right(), inside.right()), std::min(a.bottom(), inside.bottom())));
     if (visible.isEmpty()) continue;
     drawn.add(visible);
+    // Past a row's last pixel the sprite's transparent padding may be blended too, as far as
+    // the area goes: that leaves the image as it is. Not where the area cuts the row short.
+    const int cut = visible.left() - a.left();
+    const int reach = visible.right() < a.right() ? visible.width()
+                                                  : std::min(placement.sprite->stride - cut,
+                                                             inside.right() + 1 - visible.left());
     blits[pending++] = {image.row(visible.top()) + visible.left(),
-                        placement.row(visible.top()) + (visible.left() - a.left()),
-                        visible.height(), visible.width(), placement.sprite->width};
+                        placement.row(visible.top()) + cut,
+                        visible.height(),
+                        visible.width(),
+                        placement.sprite->stride,
+                        reach};
     if (pending == kChunk) blitPending();
   }
   blitPending();
@@ -328,7 +339,7 @@ void CircleRasterizer::findSpriteRuns(const BatchCircle& circle, double r, const
   }
   if (runs_.size() == firstRun) return;
   visible_.push_back({index, firstRun, runs_.size(), placement.sprite->pixels.data(), rows,
-                      at.topLeft(), placement.sprite->width});
+                      at.topLeft(), placement.sprite->stride});
 }
 
 void CircleRasterizer::findBandRuns(const BatchCircle& circle, double r, const CircleStyle& style,
@@ -401,7 +412,7 @@ void CircleRasterizer::drawSpriteRuns(const ImageView& image, const Visible& vis
     const int left = visible.origin.x();
     // The run's pixels of the sprite and of the image, from the run's first column.
     const QRgb* const src =
-        visible.pixels + static_cast<std::size_t>(v) * visible.width + (run.first - left);
+        visible.pixels + static_cast<std::size_t>(v) * visible.stride + (run.first - left);
     QRgb* const dst = image.row(run.y) + run.first;
     const int count = run.last - run.first + 1;
     // The opaque middle is copied as it is; only the edges are blended.

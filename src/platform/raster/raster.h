@@ -108,12 +108,14 @@ class CircleRasterizer {
   };
 
   // The pixels one circle changes, premultiplied, from (left, top) relative to the pixel that
-  // holds the circle's centre.
+  // holds the circle's centre. Rows are `stride` pixels apart, padded with transparent pixels to
+  // a multiple of eight, so that a row can be blended eight pixels at a time without a mask.
   struct Sprite {
     int left = 0;
     int top = 0;
     int width = 0;
     int height = 0;
+    int stride = 0;
     std::vector<QRgb> pixels;
     std::vector<RowSpan> rows;
     bool rendered = false;
@@ -135,7 +137,7 @@ class CircleRasterizer {
     QRect area;
     // The sprite's pixels of image row y.
     const QRgb* row(int y) const {
-      return sprite->pixels.data() + static_cast<std::size_t>(y - area.top()) * sprite->width;
+      return sprite->pixels.data() + static_cast<std::size_t>(y - area.top()) * sprite->stride;
     }
   };
   // Whether a circle is drawn from a sprite: not too large, its centre a number within reach.
@@ -167,7 +169,7 @@ class CircleRasterizer {
     const QRgb* pixels;
     const RowSpan* rows;
     QPoint origin;
-    int width;
+    int stride;
   };
   void findSpriteRuns(const BatchCircle& circle, double r, const CircleStyle& style,
                       const QRect& area, std::size_t index);

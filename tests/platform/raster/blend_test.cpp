@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -48,14 +49,19 @@ TEST_P(Blits, BlendEachPixelAndTouchNothingElse) {
   constexpr int kLeft = 3;  // the first blit starts here; the second ends its lines
   const int stride = 2 * columns + 2 * kLeft;
   std::mt19937 random(static_cast<unsigned>(columns * 100 + rows));
-  std::vector<QRgb> src(static_cast<std::size_t>(columns) * rows);
-  for (QRgb& pixel : src) pixel = randomPremultiplied(random);
+  // The sprite's rows padded with transparent pixels to a multiple of eight, as sprites are.
+  const int padded = (columns + 7) / 8 * 8;
+  std::vector<QRgb> src(static_cast<std::size_t>(padded) * rows, 0);
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < columns; ++x)
+      src[static_cast<std::size_t>(y * padded + x)] = randomPremultiplied(random);
+  }
   std::vector<QRgb> before(static_cast<std::size_t>(stride) * rows);
   for (QRgb& pixel : before) pixel = randomPremultiplied(random);
   std::vector<QRgb> expected = before;
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < columns; ++x) {
-      const QRgb s = src[static_cast<std::size_t>(y * columns + x)];
+      const QRgb s = src[static_cast<std::size_t>(y * padded + x)];
       QRgb& first = expected[static_cast<std::size_t>(y * stride + kLeft + x)];
       first = sourceOver(first, s);
       QRgb& second = expected[static_cast<std::size_t>(y * stride + stride - columns + x)];
@@ -65,8 +71,9 @@ TEST_P(Blits, BlendEachPixelAndTouchNothingElse) {
   const auto blitted = [&](auto&& blit) {
     std::vector<QRgb> image = before;
     const platform::Blit blits[] = {
-        {image.data() + kLeft, src.data(), rows, columns, columns},
-        {image.data() + stride - columns, src.data(), rows, columns, columns}};
+        // Room for the padding after the first blit's rows; the second one's end their lines.
+        {image.data() + kLeft, src.data(), rows, columns, padded, std::min(padded, stride - kLeft)},
+        {image.data() + stride - columns, src.data(), rows, columns, padded, columns}};
     blit(std::span<const platform::Blit>(blits), stride);
     return image;
   };
