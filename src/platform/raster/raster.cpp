@@ -165,7 +165,6 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
       }
     }
   }
-  sprite.rendered = true;
   if (x1 < 0) return;
   sprite.left = x0 - half;
   sprite.top = y0 - half;
@@ -228,9 +227,20 @@ namespace {
   const int py = static_cast<int>(qy >> shift);
   const int sx = static_cast<int>(qx & (steps - 1));
   const int sy = static_cast<int>(qy & (steps - 1));
-  Sprite& sprite = set.sprites[sy * steps + sx];
-  if (!sprite.rendered) render(sprite, set, sx, sy);
-  return {&sprite, QRect(px + sprite.left, py + sprite.top, sprite.width, sprite.height)};
+  const int index = sy * steps + sx;
+  Spot& spot = set.spots[index];
+  if (spot.width < 0) {
+    Sprite& sprite = set.sprites[index];
+    render(sprite, set, sx, sy);
+    spot = {sprite.pixels.data(),
+            static_cast<std::int16_t>(sprite.left),
+            static_cast<std::int16_t>(sprite.top),
+            static_cast<std::int16_t>(sprite.width),
+            static_cast<std::int16_t>(sprite.height),
+            static_cast<std::int16_t>(sprite.stride)};
+  }
+  return {&set.sprites[index], QRect(px + spot.left, py + spot.top, spot.width, spot.height),
+          spot.pixels, spot.stride};
 }
 
 [[gnu::always_inline]] inline QRect CircleRasterizer::drawSprite(const ImageView& image,
@@ -299,14 +309,14 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
     // Past a row's last pixel the sprite's transparent padding may be blended too, as far as
     // the area goes: that leaves the image as it is. Not where the area cuts the row short.
     const int cut = visible.left() - a.left();
-    const int reach = visible.right() < a.right() ? visible.width()
-                                                  : std::min(placement.sprite->stride - cut,
-                                                             inside.right() + 1 - visible.left());
+    const int reach = visible.right() < a.right()
+                          ? visible.width()
+                          : std::min(placement.stride - cut, inside.right() + 1 - visible.left());
     blits[pending++] = {image.row(visible.top()) + visible.left(),
                         placement.row(visible.top()) + cut,
                         visible.height(),
                         visible.width(),
-                        placement.sprite->stride,
+                        placement.stride,
                         reach};
     if (pending == kChunk) blitPending();
   }

@@ -118,7 +118,18 @@ class CircleRasterizer {
     int stride = 0;
     std::vector<QRgb> pixels;
     std::vector<RowSpan> rows;
-    bool rendered = false;
+  };
+
+  // What placing a sprite needs of it, packed small so that the spots of a batch's few sets stay
+  // in the nearest cache while the image's rows stream through it. Its pixels are the sprite's,
+  // which stay where they are when the set moves.
+  struct Spot {
+    const QRgb* pixels = nullptr;
+    std::int16_t left = 0;
+    std::int16_t top = 0;
+    std::int16_t width = -1;  // -1 until the sprite is rendered
+    std::int16_t height = 0;
+    std::int16_t stride = 0;
   };
 
   struct SpriteSet {
@@ -126,6 +137,7 @@ class CircleRasterizer {
     CircleStyle style;
     int steps;                                          // sub-pixel positions per axis
     std::array<Sprite, kMaxSteps * kMaxSteps> sprites;  // by sub-pixel position, when used
+    std::array<Spot, kMaxSteps * kMaxSteps> spots;      // of each sprite
   };
 
   static void render(Sprite& sprite, const SpriteSet& set, int sx, int sy);
@@ -135,9 +147,11 @@ class CircleRasterizer {
   struct Placement {
     const Sprite* sprite;
     QRect area;
+    const QRgb* pixels;
+    int stride;
     // The sprite's pixels of image row y.
     const QRgb* row(int y) const {
-      return sprite->pixels.data() + static_cast<std::size_t>(y - area.top()) * sprite->stride;
+      return pixels + static_cast<std::size_t>(y - area.top()) * stride;
     }
   };
   // Whether a circle is drawn from a sprite: not too large, its centre a number within reach.
