@@ -8,12 +8,13 @@
 // to the first changed pixel of the drawing surface, for the program and for the peer with a
 // scroll bar at the same place; the median of 21 presses.
 //
-// Besides the start values, the pattern filling the square with 60,002 and 600,002 circles (row 1 =
-// 2, row 2 = 10000 / (3 x row 0)), at scale 1, without the click: the peer takes seconds a step.
+// Besides the start values, the pattern filling the square with 602, 6,002, 60,002 and 600,002
+// circles (row 1 = 2, row 2 = 10000 / (3 x row 0)), at scale 1, without the click: the peer takes
+// up to seconds a step.
 //
 // Steps of the program are read from its angle box (row 4) through the clipboard (xclip) before
 // "lauf" and after "stop", a measured time apart; a run of more than 17,997 steps in that time
-// would wrap unseen.
+// would wrap unseen, so the fastest loads are measured for half a second only.
 #include "support/xvfb.h"
 #include "window/layout.h"
 
@@ -307,8 +308,14 @@ void windowPaired(benchmark::State& state, double scale, const Load& load) {
   state.counters["click_ratio"] = peer.clickMs > 0 ? program.clickMs / peer.clickMs : 0;
 }
 
-const Load kStart{"", {}, {}, {}, 1.0, true};
+// Half a second for the loads that step fastest: their steps stay below a turn of the angle bar
+// up to 36,000 steps a second.
+const Load kStart{"", {}, {}, {}, 0.5, true};
 const Load kFilled[] = {
+    {"fill602", QStringLiteral("200"), QStringLiteral("2"), QStringLiteral("16.666666667"), 0.5,
+     false},
+    {"fill6k", QStringLiteral("2000"), QStringLiteral("2"), QStringLiteral("1.6666666667"), 1.0,
+     false},
     {"fill60k", QStringLiteral("20000"), QStringLiteral("2"), QStringLiteral("0.16666666667"), 2.0,
      false},
     {"fill600k", QStringLiteral("200000"), QStringLiteral("2"), QStringLiteral("0.016666666667"),
