@@ -198,7 +198,7 @@ namespace {
 
 // std::llrint() for the centres that placeable() lets through, without a call into the library.
 [[gnu::always_inline]] inline long long nearest(double v) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
   return _mm_cvtsd_si64(_mm_set_sd(v));  // rounds as the current mode says, as llrint does
 #else
   return std::llrint(v);
@@ -274,7 +274,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
   // In two steps for each chunk of circles: where each sprite goes, then the blending. Each
   // step's loop is short, so the processor works on several circles at once (measured: a tenth
   // off a redraw of 600,000 small circles), and the blending can use the widest instructions
-  // the processor has (AVX2: two fifths off).
+  // the processor has (AVX2: more than half off).
   constexpr std::size_t kChunk = 64;
   std::array<Blit, kChunk> blits;
   std::size_t pending = 0;
