@@ -133,6 +133,24 @@ SinglePosition slowSingle(double i, double divergenceAngle, double radiusStep) {
 
 namespace {
 
+// fastSinCos() up to the quadrant, for all lanes of a vector (two or four doubles) at once, the
+// same operations on each: `t` holds n + kRoundToWhole, s and c the sine and cosine of what is
+// left of theta. Vectors by reference: it is inlined into the AVX2 loop too.
+template <class Vector>
+[[gnu::always_inline]] inline void reduceAndExpand(const Vector& theta, Vector& t, Vector& s,
+                                                   Vector& c) {
+  t = theta * kTwoOverPi + kRoundToWhole;
+  const Vector n = t - kRoundToWhole;
+  const Vector r = ((theta - n * kHalfPi1) - n * kHalfPi2) - n * kHalfPi2Tail;
+  const Vector z = r * r;
+  Vector ps = Vector{} + kSinCoefficients[0];
+  for (const double coefficient : std::span(kSinCoefficients).subspan(1)) ps = coefficient + z * ps;
+  Vector pc = Vector{} + kCosCoefficients[0];
+  for (const double coefficient : std::span(kCosCoefficients).subspan(1)) pc = coefficient + z * pc;
+  s = r + (r * z) * ps;
+  c = (1.0 - 0.5 * z) + (z * z) * pc;
+}
+
 __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
   return _mm_or_pd(_mm_and_pd(mask, ifSet), _mm_andnot_pd(mask, otherwise));
 }
@@ -140,24 +158,10 @@ __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
 // fastSinCos() for two angles at once, the same operations on each lane; the cosine and sine
 // of the first, then of the second, to `cosSin`. NaNs for an angle beyond kFastAngles.
 [[gnu::always_inline]] inline void fastSinCos2(__m128d theta, double* cosSin) {
-  const __m128d round = _mm_set1_pd(kRoundToWhole);
-  const __m128d t = _mm_add_pd(_mm_mul_pd(theta, _mm_set1_pd(kTwoOverPi)), round);
-  const __m128d n = _mm_sub_pd(t, round);
-  const __m128d r1 = _mm_sub_pd(theta, _mm_mul_pd(n, _mm_set1_pd(kHalfPi1)));
-  const __m128d r = _mm_sub_pd(_mm_sub_pd(r1, _mm_mul_pd(n, _mm_set1_pd(kHalfPi2))),
-                               _mm_mul_pd(n, _mm_set1_pd(kHalfPi2Tail)));
-  const __m128d z = _mm_mul_pd(r, r);
-  __m128d ps = _mm_set1_pd(kSinCoefficients[0]);
-  for (const double coefficient : std::span(kSinCoefficients).subspan(1)) {
-    ps = _mm_add_pd(_mm_set1_pd(coefficient), _mm_mul_pd(z, ps));
-  }
-  __m128d pc = _mm_set1_pd(kCosCoefficients[0]);
-  for (const double coefficient : std::span(kCosCoefficients).subspan(1)) {
-    pc = _mm_add_pd(_mm_set1_pd(coefficient), _mm_mul_pd(z, pc));
-  }
-  const __m128d s = _mm_add_pd(r, _mm_mul_pd(_mm_mul_pd(r, z), ps));
-  const __m128d c = _mm_add_pd(_mm_sub_pd(_mm_set1_pd(1.0), _mm_mul_pd(_mm_set1_pd(0.5), z)),
-                               _mm_mul_pd(_mm_mul_pd(z, z), pc));
+  __m128d t;
+  __m128d s;
+  __m128d c;
+  reduceAndExpand(theta, t, s, c);
   // The quadrant n mod 4 is in the lowest bits of t: an odd one swaps sine and cosine, 2 and 3
   // negate the sine, 1 and 2 the cosine.
   const __m128i q = _mm_castpd_si128(t);
@@ -213,7 +217,6 @@ __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
 [[gnu::target("avx2")]] void discsWithAvx2(const double* index, int n, double* cosSin,
                                            double divergenceAngle, double radiusStep,
                                            platform::OleColor fill, platform::Disc* out) {
-  const __m256d round = _mm256_set1_pd(kRoundToWhole);
   const __m256d signBit = _mm256_set1_pd(-0.0);
   for (int k = 0; k < n; k += 4) {
     const __m256d theta = _mm256_add_pd(
@@ -222,24 +225,10 @@ __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
                           _mm256_set1_pd(180)),
             _mm256_set1_pd(kPi)),
         _mm256_set1_pd(kOffset));
-    const __m256d t = _mm256_add_pd(_mm256_mul_pd(theta, _mm256_set1_pd(kTwoOverPi)), round);
-    const __m256d m = _mm256_sub_pd(t, round);
-    const __m256d r1 = _mm256_sub_pd(theta, _mm256_mul_pd(m, _mm256_set1_pd(kHalfPi1)));
-    const __m256d r = _mm256_sub_pd(_mm256_sub_pd(r1, _mm256_mul_pd(m, _mm256_set1_pd(kHalfPi2))),
-                                    _mm256_mul_pd(m, _mm256_set1_pd(kHalfPi2Tail)));
-    const __m256d z = _mm256_mul_pd(r, r);
-    __m256d ps = _mm256_set1_pd(kSinCoefficients[0]);
-    for (const double coefficient : std::span(kSinCoefficients).subspan(1)) {
-      ps = _mm256_add_pd(_mm256_set1_pd(coefficient), _mm256_mul_pd(z, ps));
-    }
-    __m256d pc = _mm256_set1_pd(kCosCoefficients[0]);
-    for (const double coefficient : std::span(kCosCoefficients).subspan(1)) {
-      pc = _mm256_add_pd(_mm256_set1_pd(coefficient), _mm256_mul_pd(z, pc));
-    }
-    const __m256d sr = _mm256_add_pd(r, _mm256_mul_pd(_mm256_mul_pd(r, z), ps));
-    const __m256d cr =
-        _mm256_add_pd(_mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(_mm256_set1_pd(0.5), z)),
-                      _mm256_mul_pd(_mm256_mul_pd(z, z), pc));
+    __m256d t;
+    __m256d sr;
+    __m256d cr;
+    reduceAndExpand(theta, t, sr, cr);
     // As in fastSinCos2(); blendv selects by each lane's top bit.
     const __m256i q = _mm256_castpd_si256(t);
     const __m256d odd = _mm256_castsi256_pd(_mm256_slli_epi64(q, 63));
