@@ -77,8 +77,9 @@ namespace {
 
 bool blitAllWithAvx2(std::span<const Blit> blits, qsizetype dstStride) {
 #if defined(QUIRLBILD_AVX2)
-  if (useAvx2()) blitWithAvx2(blits, dstStride);
-  return useAvx2();
+  if (!useAvx2()) return false;
+  blitWithAvx2(blits, dstStride);
+  return true;
 #else
   (void)blits;
   (void)dstStride;

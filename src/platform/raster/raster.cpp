@@ -143,7 +143,7 @@ CircleRasterizer::SpriteSet& CircleRasterizer::setFor(double r, const CircleStyl
   return set;
 }
 
-void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int sy) {
+void CircleRasterizer::render(Sprite& sprite, Spot& spot, const SpriteSet& set, int sx, int sy) {
   const double r = set.radius;
   const CircleStyle& style = set.style;
   // The circle's centre relative to the top-left corner of its own pixel.
@@ -165,21 +165,23 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
       }
     }
   }
-  if (x1 < 0) return;
-  sprite.left = x0 - half;
-  sprite.top = y0 - half;
-  sprite.width = x1 - x0 + 1;
-  sprite.height = y1 - y0 + 1;
-  sprite.stride = (sprite.width + 7) / 8 * 8;
-  sprite.pixels.reserve(static_cast<std::size_t>(sprite.stride) * sprite.height);
-  sprite.rows.reserve(static_cast<std::size_t>(sprite.height));
+  if (x1 < 0) {
+    spot = {};
+    spot.width = 0;
+    return;
+  }
+  const int width = x1 - x0 + 1;
+  const int height = y1 - y0 + 1;
+  const int stride = (width + 7) / 8 * 8;
+  sprite.pixels.reserve(static_cast<std::size_t>(stride) * height);
+  sprite.rows.reserve(static_cast<std::size_t>(height));
   for (int v = y0; v <= y1; ++v) {
     const auto* row = full.data() + static_cast<std::size_t>(v) * size;
     sprite.pixels.insert(sprite.pixels.end(), row + x0, row + x1 + 1);
-    sprite.pixels.resize(sprite.pixels.size() + (sprite.stride - sprite.width), 0);
+    sprite.pixels.resize(sprite.pixels.size() + (stride - width), 0);
     RowSpan span;
     int runStart = 0;
-    for (int u = 0; u < sprite.width; ++u) {
+    for (int u = 0; u < width; ++u) {
       const QRgb pixel = row[x0 + u];
       if (pixel && span.first > span.last) span.first = u;
       if (pixel) span.last = u;
@@ -192,6 +194,12 @@ void CircleRasterizer::render(Sprite& sprite, const SpriteSet& set, int sx, int 
     }
     sprite.rows.push_back(span);
   }
+  spot = {sprite.pixels.data(),
+          static_cast<std::int16_t>(x0 - half),
+          static_cast<std::int16_t>(y0 - half),
+          static_cast<std::int16_t>(width),
+          static_cast<std::int16_t>(height),
+          static_cast<std::int16_t>(stride)};
 }
 
 namespace {
@@ -229,16 +237,7 @@ namespace {
   const int sy = static_cast<int>(qy & (steps - 1));
   const int index = sy * steps + sx;
   Spot& spot = set.spots[index];
-  if (spot.width < 0) {
-    Sprite& sprite = set.sprites[index];
-    render(sprite, set, sx, sy);
-    spot = {sprite.pixels.data(),
-            static_cast<std::int16_t>(sprite.left),
-            static_cast<std::int16_t>(sprite.top),
-            static_cast<std::int16_t>(sprite.width),
-            static_cast<std::int16_t>(sprite.height),
-            static_cast<std::int16_t>(sprite.stride)};
-  }
+  if (spot.width < 0) render(set.sprites[index], spot, set, sx, sy);
   return {&set.sprites[index], QRect(px + spot.left, py + spot.top, spot.width, spot.height),
           spot.pixels, spot.stride};
 }
@@ -349,7 +348,7 @@ void CircleRasterizer::findSpriteRuns(const BatchCircle& circle, double r, const
   }
   if (runs_.size() == firstRun) return;
   visible_.push_back({index, firstRun, runs_.size(), placement.sprite->pixels.data(), rows,
-                      at.topLeft(), placement.sprite->stride});
+                      at.topLeft(), placement.stride});
 }
 
 void CircleRasterizer::findBandRuns(const BatchCircle& circle, double r, const CircleStyle& style,

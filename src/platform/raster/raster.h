@@ -107,22 +107,18 @@ class CircleRasterizer {
     int opaqueLast = -1;
   };
 
-  // The pixels one circle changes, premultiplied, from (left, top) relative to the pixel that
-  // holds the circle's centre. Rows are `stride` pixels apart, padded with transparent pixels to
-  // a multiple of eight, so that a row can be blended eight pixels at a time without a mask.
+  // The pixels one circle changes, premultiplied, row by row, and each row's span; where they lie
+  // is the sprite's spot.
   struct Sprite {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-    int stride = 0;
     std::vector<QRgb> pixels;
     std::vector<RowSpan> rows;
   };
 
-  // What placing a sprite needs of it, packed small so that the spots of a batch's few sets stay
-  // in the nearest cache while the image's rows stream through it. Its pixels are the sprite's,
-  // which stay where they are when the set moves.
+  // Where a sprite's pixels lie, from (left, top) relative to the pixel that holds the circle's
+  // centre, and the pixels themselves, whose rows are `stride` apart, padded with transparent
+  // pixels to a multiple of eight, so that a row can be blended eight pixels at a time without a
+  // mask. Packed small, so that a batch's spots stay in the nearest cache while the image's rows
+  // stream through it. The pixels stay where they are when the set moves.
   struct Spot {
     const QRgb* pixels = nullptr;
     std::int16_t left = 0;
@@ -140,7 +136,7 @@ class CircleRasterizer {
     std::array<Spot, kMaxSteps * kMaxSteps> spots;      // of each sprite
   };
 
-  static void render(Sprite& sprite, const SpriteSet& set, int sx, int sy);
+  static void render(Sprite& sprite, Spot& spot, const SpriteSet& set, int sx, int sy);
 
   // The sprite for a circle, rendered when first used, and where its pixels land on the image;
   // no sprite for circles that are drawn pixel by pixel.
