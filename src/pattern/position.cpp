@@ -61,20 +61,33 @@ struct SinCos {
   double cos;
 };
 
-// Sine and cosine of |theta| <= kFastAngles: the angle reduced to [-pi/4, pi/4] by a multiple
-// of pi / 2, then the kernels' polynomials.
-[[gnu::always_inline]] inline SinCos fastSinCos(double theta) {
-  const double n = (theta * kTwoOverPi + kRoundToWhole) - kRoundToWhole;
+// Sine and cosine of |theta| <= kFastAngles up to the quadrant: theta less n times pi / 2 lies in
+// [-pi/4, pi/4]; `t` holds n + kRoundToWhole, s and c the sine and cosine of what is left, from
+// the kernels' polynomials. For a double, or for all lanes of a vector (two or four doubles) at
+// once, the same operations on each; vectors by reference, as it is inlined into the AVX2 loop.
+template <class Vector>
+[[gnu::always_inline]] inline void reduceAndExpand(const Vector& theta, Vector& t, Vector& s,
+                                                   Vector& c) {
+  t = theta * kTwoOverPi + kRoundToWhole;
+  const Vector n = t - kRoundToWhole;
   // Exact: n * kHalfPi1 is a double and lies within pi / 4 + 1e-4 of theta.
-  const double r1 = theta - n * kHalfPi1;
-  const double r = (r1 - n * kHalfPi2) - n * kHalfPi2Tail;
-  const double z = r * r;
-  double ps = kSinCoefficients[0];
+  const Vector r = ((theta - n * kHalfPi1) - n * kHalfPi2) - n * kHalfPi2Tail;
+  const Vector z = r * r;
+  Vector ps = Vector{} + kSinCoefficients[0];
   for (const double coefficient : std::span(kSinCoefficients).subspan(1)) ps = coefficient + z * ps;
-  double pc = kCosCoefficients[0];
+  Vector pc = Vector{} + kCosCoefficients[0];
   for (const double coefficient : std::span(kCosCoefficients).subspan(1)) pc = coefficient + z * pc;
-  const double s = r + (r * z) * ps;
-  const double c = (1.0 - 0.5 * z) + (z * z) * pc;
+  s = r + (r * z) * ps;
+  c = (1.0 - 0.5 * z) + (z * z) * pc;
+}
+
+// Sine and cosine of |theta| <= kFastAngles.
+[[gnu::always_inline]] inline SinCos fastSinCos(double theta) {
+  double t;
+  double s;
+  double c;
+  reduceAndExpand(theta, t, s, c);
+  const double n = t - kRoundToWhole;
   switch (static_cast<std::int64_t>(n) & 3) {
     case 0:
       return {s, c};
@@ -132,24 +145,6 @@ SinglePosition slowSingle(double i, double divergenceAngle, double radiusStep) {
 #if defined(__SSE2__)
 
 namespace {
-
-// fastSinCos() up to the quadrant, for all lanes of a vector (two or four doubles) at once, the
-// same operations on each: `t` holds n + kRoundToWhole, s and c the sine and cosine of what is
-// left of theta. Vectors by reference: it is inlined into the AVX2 loop too.
-template <class Vector>
-[[gnu::always_inline]] inline void reduceAndExpand(const Vector& theta, Vector& t, Vector& s,
-                                                   Vector& c) {
-  t = theta * kTwoOverPi + kRoundToWhole;
-  const Vector n = t - kRoundToWhole;
-  const Vector r = ((theta - n * kHalfPi1) - n * kHalfPi2) - n * kHalfPi2Tail;
-  const Vector z = r * r;
-  Vector ps = Vector{} + kSinCoefficients[0];
-  for (const double coefficient : std::span(kSinCoefficients).subspan(1)) ps = coefficient + z * ps;
-  Vector pc = Vector{} + kCosCoefficients[0];
-  for (const double coefficient : std::span(kCosCoefficients).subspan(1)) pc = coefficient + z * pc;
-  s = r + (r * z) * ps;
-  c = (1.0 - 0.5 * z) + (z * z) * pc;
-}
 
 __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
   return _mm_or_pd(_mm_and_pd(mask, ifSet), _mm_andnot_pd(mask, otherwise));
