@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace platform {
 
@@ -139,7 +140,7 @@ CircleRasterizer::SpriteSet& CircleRasterizer::setFor(double r, const CircleStyl
   SpriteSet& set = sets_.emplace_back();
   set.radius = r;
   set.style = style;
-  set.steps = r <= kFineRadius ? kMaxSteps : kMaxSteps / 2;
+  set.steps = stepsFor(r);
   return set;
 }
 
@@ -217,7 +218,7 @@ namespace {
 
 [[gnu::always_inline]] inline bool CircleRasterizer::placeable(double cx, double cy, double r) {
   return r > 0.0 && r <= kMaxRadius && std::isfinite(cx) && std::isfinite(cy) &&
-         std::abs(cx) <= 1e9 && std::abs(cy) <= 1e9;
+         std::abs(cx) <= kMostCentre && std::abs(cy) <= kMostCentre;
 }
 
 // Inlined: it runs for every circle of a redraw.
@@ -273,21 +274,42 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
   // In two steps for each chunk of circles: where each sprite goes, then the blending. Each
   // step's loop is short, so the processor works on several circles at once (measured: a tenth
   // off a redraw of 600,000 small circles), and the blending can use the widest instructions
-  // the processor has (AVX2: more than half off).
+  // the processor has (AVX2: more than half off). What a chunk changes is noted as one
+  // rectangle, its bounds.
   constexpr std::size_t kChunk = 64;
   std::array<Blit, kChunk> blits;
   std::size_t pending = 0;
+  const QRect inside = area & image.rect();
+  // Pixel bounds of the pending blits: columns [changedLeft, changedRight), rows likewise.
+  constexpr int kNone = std::numeric_limits<int>::max();
+  int changedLeft = kNone, changedTop = kNone, changedRight = -kNone, changedBottom = -kNone;
   const auto blitPending = [&] {
+    if (pending == 0) return;
     blitAll(std::span(blits.data(), pending), image.stride);
+    drawn.add(
+        QRect(changedLeft, changedTop, changedRight - changedLeft, changedBottom - changedTop));
+    changedLeft = changedTop = kNone;
+    changedRight = changedBottom = -kNone;
     pending = 0;
   };
-  const QRect inside = area & image.rect();
+  // What every circle of the batch shares, taken out of the loop: it runs for every circle of a
+  // redraw.
+  const bool fromSprites = r > 0.0 && r <= kMaxRadius;
+  const int steps = stepsFor(r);
+  const int shift = steps == kMaxSteps ? 3 : 2;
+  const double perPixel = steps;
+  const int insideLeft = inside.left();
+  const int insideTop = inside.top();
+  const int insideRight = inside.right() + 1;  // past the last column
+  const int insideBottom = inside.bottom() + 1;
   // The sprite set is looked up once for each run of circles of one fill, not for each circle;
   // the set found stays where it is until the next lookup, which may drop a set, so what is
   // pending is blitted first.
   SpriteSet* set = nullptr;
   for (const BatchCircle& circle : circles) {
-    if (!placeable(circle.cx, circle.cy, r)) {
+    // As placeable(): false for centres that are not finite, too.
+    if (!fromSprites || !(std::abs(circle.cx) <= kMostCentre) ||
+        !(std::abs(circle.cy) <= kMostCentre)) {
       blitPending();
       style.fill = circle.fill;
       drawn.add(rasterCircle(image, circle.cx, circle.cy, r, style, area));
@@ -298,24 +320,35 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
       style.fill = circle.fill;
       set = &setFor(r, style);
     }
-    const Placement placement = place(circle.cx, circle.cy, *set);
-    const QRect& a = placement.area;
-    const QRect visible(
-        QPoint(std::max(a.left(), inside.left()), std::max(a.top(), inside.top())),
-        QPoint(std::min(a.right(), inside.right()), std::min(a.bottom(), inside.bottom())));
-    if (visible.isEmpty()) continue;
-    drawn.add(visible);
+    // As place() finds the sprite and where it lies.
+    const long long qx = nearest(circle.cx * perPixel);
+    const long long qy = nearest(circle.cy * perPixel);
+    const int sx = static_cast<int>(qx & (steps - 1));
+    const int sy = static_cast<int>(qy & (steps - 1));
+    const int index = sy * steps + sx;
+    Spot& spot = set->spots[index];
+    if (spot.width < 0) render(set->sprites[index], spot, *set, sx, sy);
+    const int left = static_cast<int>(qx >> shift) + spot.left;
+    const int top = static_cast<int>(qy >> shift) + spot.top;
+    const int right = left + spot.width;
+    const int x0 = std::max(left, insideLeft);
+    const int x1 = std::min(right, insideRight);
+    const int y0 = std::max(top, insideTop);
+    const int y1 = std::min(top + spot.height, insideBottom);
+    if (x0 >= x1 || y0 >= y1) continue;
+    changedLeft = std::min(changedLeft, x0);
+    changedRight = std::max(changedRight, x1);
+    changedTop = std::min(changedTop, y0);
+    changedBottom = std::max(changedBottom, y1);
     // Past a row's last pixel the sprite's transparent padding may be blended too, as far as
     // the area goes: that leaves the image as it is. Not where the area cuts the row short.
-    const int cut = visible.left() - a.left();
-    const int reach = visible.right() < a.right()
-                          ? visible.width()
-                          : std::min(placement.stride - cut, inside.right() + 1 - visible.left());
-    blits[pending++] = {image.row(visible.top()) + visible.left(),
-                        placement.row(visible.top()) + cut,
-                        visible.height(),
-                        visible.width(),
-                        placement.stride,
+    const int cut = x0 - left;
+    const int reach = x1 < right ? x1 - x0 : std::min(spot.stride - cut, insideRight - x0);
+    blits[pending++] = {image.row(y0) + x0,
+                        spot.pixels + static_cast<std::size_t>(y0 - top) * spot.stride + cut,
+                        y1 - y0,
+                        x1 - x0,
+                        spot.stride,
                         reach};
     if (pending == kChunk) blitPending();
   }

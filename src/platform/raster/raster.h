@@ -94,6 +94,11 @@ class CircleRasterizer {
   static constexpr double kFineRadius = 16;   // larger circles use half as many positions
   static constexpr double kMaxRadius = 64;    // larger circles are computed pixel by pixel
   static constexpr std::size_t kMaxSets = 8;  // sprite sets kept, oldest dropped first
+  // Centres farther out than this (device pixels) are drawn pixel by pixel: they lie outside
+  // every image, and their sprite positions would not fit the integers.
+  static constexpr double kMostCentre = 1e9;
+  // Sub-pixel positions per axis of the sprites of radius r.
+  static constexpr int stepsFor(double r) { return r <= kFineRadius ? kMaxSteps : kMaxSteps / 2; }
 
   // Rows of bands this high share one coverage row when circles are drawn pixel by pixel.
   static constexpr int kBandRows = 8;
