@@ -155,6 +155,8 @@ TEST_P(PosterOfAnOverflow, IsSavedAndTheErrorReported) {
 INSTANTIATE_TEST_SUITE_P(Formats, PosterOfAnOverflow, testing::Values("poster.png", "poster.svg"));
 
 TEST_F(PictureKeys, CtrlSDuringALongDrawingOpensItsDialogAfterIt) {
+  // Waiting events are looked at from the drawing's start, however soon it ends.
+  form.drawingProgress().setShowAfterMs(0);
   bool pressedWhileDrawing = false;
   QTimer::singleShot(10, &form, [&] {
     pressedWhileDrawing = form.drawingProgress().hold().holding();
