@@ -283,7 +283,8 @@ PeerRun runPeer(const Load& load) {
   const QList<QByteArray> fields = peer.readAllStandardOutput().trimmed().split(' ');
   const double steps = fields.value(0).toDouble();
   const double cpu = fields.value(1).toDouble();
-  return {steps / seconds, steps > 0 ? cpu * 1000 / steps : 0};
+  const double elapsed = fields.value(2).toDouble();
+  return {elapsed > 0 ? steps / elapsed : 0, steps > 0 ? cpu * 1000 / steps : 0};
 }
 
 void windowPaired(benchmark::State& state, double scale, const Load& load) {
