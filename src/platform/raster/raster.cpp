@@ -2,13 +2,18 @@
 #include "raster/raster.h"
 
 #include "raster/blend.h"
+#include "runtime/processor.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(QUIRLBILD_AVX2)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace platform {
 
@@ -268,6 +273,108 @@ QRect CircleRasterizer::draw(const ImageView& image, double cx, double cy, doubl
   return drawSprite(image, place(cx, cy, setFor(r, style)), clip);
 }
 
+#if defined(QUIRLBILD_AVX2)
+
+// The layouts that placeFour() reads and writes whole: blits here, spots inside it.
+static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, rows) == 16 &&
+              offsetof(Blit, columns) == 20 && offsetof(Blit, srcStride) == 24 &&
+              offsetof(Blit, reach) == 28);
+
+[[gnu::target("avx2")]] int CircleRasterizer::placeFour(const BatchCircle* circles,
+                                                        const SpriteSet& set,
+                                                        const FourPlaces& places, Blit* out) {
+  static_assert(sizeof(Spot) == 24 && offsetof(Spot, left) == 8 && offsetof(Spot, top) == 10 &&
+                offsetof(Spot, width) == 12 && offsetof(Spot, height) == 14);
+  // Lanes 0 to 3 of the eight-lane vectors hold the four circles' x quantities, 4 to 7 their y.
+  const __m256d cx = _mm256_setr_pd(circles[0].cx, circles[1].cx, circles[2].cx, circles[3].cx);
+  const __m256d cy = _mm256_setr_pd(circles[0].cy, circles[1].cy, circles[2].cy, circles[3].cy);
+  const __m128i fills =
+      _mm_setr_epi32(static_cast<int>(circles[0].fill), static_cast<int>(circles[1].fill),
+                     static_cast<int>(circles[2].fill), static_cast<int>(circles[3].fill));
+  // As placeable(); NaNs fail the comparison.
+  const __m256d magnitude = _mm256_set1_pd(-0.0);
+  const __m256d most = _mm256_set1_pd(kMostCentre);
+  const int near = _mm256_movemask_pd(
+      _mm256_and_pd(_mm256_cmp_pd(_mm256_andnot_pd(magnitude, cx), most, _CMP_LE_OQ),
+                    _mm256_cmp_pd(_mm256_andnot_pd(magnitude, cy), most, _CMP_LE_OQ)));
+  // The centres to the nearest eighth of a pixel, as nearest() rounds. A centre this far out
+  // lies outside the area, so the clamp (which keeps the conversion in range) changes no
+  // placement that is used.
+  const __m256d steps = _mm256_set1_pd(kMaxSteps);
+  const __m256d low = _mm256_set1_pd(-1073741824.0);
+  const __m256d high = _mm256_set1_pd(1073741824.0);
+  const __m256i q = _mm256_set_m128i(
+      _mm256_cvtpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(cy, steps), low), high)),
+      _mm256_cvtpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(cx, steps), low), high)));
+  const __m256i sub = _mm256_and_si256(q, _mm256_set1_epi32(kMaxSteps - 1));
+  const __m256i pixel = _mm256_srai_epi32(q, 3);
+  const __m128i index = _mm_add_epi32(_mm_slli_epi32(_mm256_extracti128_si256(sub, 1), 3),
+                                      _mm256_castsi256_si128(sub));
+  const __m128i spotIndex = _mm_add_epi32(index, _mm_slli_epi32(index, 1));  // 24 bytes a spot
+  const auto* const spots = reinterpret_cast<const char*>(set.spots.data());
+  // Each spot's left, top, width and height (16 bits each), then as lanes: left and top, and
+  // width and height.
+  const __m256i all = _mm256_set1_epi64x(-1);
+  const __m256i geometry = _mm256_mask_i32gather_epi64(
+      _mm256_setzero_si256(), reinterpret_cast<const long long*>(spots + offsetof(Spot, left)),
+      spotIndex, all, 8);
+  const __m256i pixels = _mm256_mask_i32gather_epi64(
+      _mm256_setzero_si256(), reinterpret_cast<const long long*>(spots), spotIndex, all, 8);
+  const __m256i byField = _mm256_permutevar8x32_epi32(
+      _mm256_shuffle_epi8(
+          geometry, _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8,
+                                     9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15)),
+      _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+  const __m256i leftTop = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(byField));
+  const __m256i widthHeight = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(byField, 1));
+  const __m256i at = _mm256_add_epi32(pixel, leftTop);
+  // Wholly inside the area with the row's padding (eight pixels), rendered, at most eight wide,
+  // and of the set's fill.
+  const __m256i reach = _mm256_blend_epi32(_mm256_set1_epi32(8), widthHeight, 0xF0);
+  const __m256i inside = _mm256_and_si256(
+      _mm256_cmpgt_epi32(at,
+                         _mm256_load_si256(reinterpret_cast<const __m256i*>(places.firstMinusOne))),
+      _mm256_cmpgt_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(places.endPlusOne)),
+                         _mm256_add_epi32(at, reach)));
+  const __m128i width = _mm256_castsi256_si128(widthHeight);
+  const __m128i height = _mm256_extracti128_si256(widthHeight, 1);
+  const __m128i rendered = _mm_and_si128(_mm_cmpgt_epi32(width, _mm_set1_epi32(-1)),
+                                         _mm_cmpgt_epi32(_mm_set1_epi32(9), width));
+  const __m128i ok = _mm_and_si128(
+      _mm_and_si128(_mm256_castsi256_si128(inside), _mm256_extracti128_si256(inside, 1)),
+      _mm_and_si128(rendered,
+                    _mm_cmpeq_epi32(fills, _mm_set1_epi32(static_cast<int>(set.style.fill)))));
+  const int placed = _mm_movemask_ps(_mm_castsi128_ps(ok)) & near;
+  if (placed == 0) return 0;
+  // Where each sprite's first row starts on the image.
+  const __m128i offset =
+      _mm_add_epi32(_mm_mullo_epi32(_mm256_extracti128_si256(at, 1), _mm_set1_epi32(places.stride)),
+                    _mm256_castsi256_si128(at));
+  const __m256i dst = _mm256_add_epi64(_mm256_set1_epi64x(reinterpret_cast<long long>(places.bits)),
+                                       _mm256_slli_epi64(_mm256_cvtepi32_epi64(offset), 2));
+  // The four blits: destination and source, then rows, columns, and eight for the source's
+  // stride and the reach.
+  const __m256i dstSrcEven = _mm256_unpacklo_epi64(dst, pixels);  // circles 0 and 2
+  const __m256i dstSrcOdd = _mm256_unpackhi_epi64(dst, pixels);   // circles 1 and 3
+  const __m128i eight = _mm_set1_epi32(8);
+  const __m128i sizeFirst = _mm_unpacklo_epi32(height, width);  // circles 0 and 1
+  const __m128i sizeLast = _mm_unpackhi_epi32(height, width);   // circles 2 and 3
+  auto* const to = reinterpret_cast<__m256i*>(out);
+  _mm256_storeu_si256(to,
+                      _mm256_inserti128_si256(dstSrcEven, _mm_unpacklo_epi64(sizeFirst, eight), 1));
+  _mm256_storeu_si256(to + 1,
+                      _mm256_inserti128_si256(dstSrcOdd, _mm_unpackhi_epi64(sizeFirst, eight), 1));
+  _mm256_storeu_si256(
+      to + 2, _mm256_permute2x128_si256(
+                  dstSrcEven, _mm256_castsi128_si256(_mm_unpacklo_epi64(sizeLast, eight)), 0x21));
+  _mm256_storeu_si256(
+      to + 3, _mm256_permute2x128_si256(
+                  dstSrcOdd, _mm256_castsi128_si256(_mm_unpackhi_epi64(sizeLast, eight)), 0x21));
+  return placed;
+}
+
+#endif
+
 void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const BatchCircle> circles,
                                    double r, CircleStyle style, const QRect& area, Damage& drawn) {
   // In two steps for each chunk of circles: where each sprite goes, then the blending. Each
@@ -296,14 +403,14 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
   // the set found stays where it is until the next lookup, which may drop a set, so what is
   // pending is blitted first.
   SpriteSet* set = nullptr;
-  for (const BatchCircle& circle : circles) {
+  const auto drawOne = [&](const BatchCircle& circle) {
     // As placeable(): false for centres that are not finite, too.
     if (!fromSprites || !(std::abs(circle.cx) <= kMostCentre) ||
         !(std::abs(circle.cy) <= kMostCentre)) {
       blitPending();
       style.fill = circle.fill;
       drawn.add(rasterCircle(image, circle.cx, circle.cy, r, style, area));
-      continue;
+      return;
     }
     if (!set || set->style.fill != circle.fill) {
       blitPending();
@@ -325,7 +432,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
     const int x1 = std::min(right, insideRight);
     const int y0 = std::max(top, insideTop);
     const int y1 = std::min(top + spot.height, insideBottom);
-    if (x0 >= x1 || y0 >= y1) continue;
+    if (x0 >= x1 || y0 >= y1) return;
     // Each circle's rectangle, until they add up to all of the area.
     if (!drawn.all()) drawn.add(QRect(x0, y0, x1 - x0, y1 - y0));
     // Past a row's last pixel the sprite's transparent padding may be blended too, as far as
@@ -339,7 +446,47 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
                         spot.stride,
                         reach};
     if (pending == kChunk) blitPending();
+  };
+#if defined(QUIRLBILD_AVX2)
+  // Four circles at a time where that can be (measured: a tenth off a redraw of 600,000 small
+  // circles): small sprites, an image whose offsets fit 32 bits, and no rectangles to note (the
+  // damage is already all of the area).
+  const bool byFour = useAvx2() && fromSprites && steps == kMaxSteps && inside.isValid() &&
+                      image.size.width() <= kMostSide && image.size.height() <= kMostSide &&
+                      image.stride * image.size.height() < (qsizetype{1} << 31);
+  if (byFour) {
+    FourPlaces places;
+    for (int lane = 0; lane < 4; ++lane) {
+      places.firstMinusOne[lane] = insideLeft - 1;
+      places.firstMinusOne[lane + 4] = insideTop - 1;
+      places.endPlusOne[lane] = insideRight + 1;
+      places.endPlusOne[lane + 4] = insideBottom + 1;
+    }
+    places.stride = static_cast<int>(image.stride);
+    places.bits = image.bits;
+    std::size_t k = 0;
+    for (; k + 4 <= circles.size(); k += 4) {
+      if (!set || !drawn.all()) {
+        for (std::size_t lane = 0; lane < 4; ++lane) drawOne(circles[k + lane]);
+        continue;
+      }
+      std::array<Blit, 4> four;
+      const int placed = placeFour(&circles[k], *set, places, four.data());
+      for (std::size_t lane = 0; lane < 4; ++lane) {
+        if ((placed >> lane & 1) == 0) {
+          drawOne(circles[k + lane]);
+          continue;
+        }
+        blits[pending++] = four[lane];
+        if (pending == kChunk) blitPending();
+      }
+    }
+    for (; k < circles.size(); ++k) drawOne(circles[k]);
+    blitPending();
+    return;
   }
+#endif
+  for (const BatchCircle& circle : circles) drawOne(circle);
   blitPending();
 }
 

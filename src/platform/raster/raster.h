@@ -7,6 +7,7 @@
 #include "raster/blend.h"
 #include "raster/coverage.h"
 #include "raster/damage.h"
+#include "runtime/processor.h"
 
 #include <QImage>
 #include <QRect>
@@ -159,6 +160,22 @@ class CircleRasterizer {
   static bool placeable(double cx, double cy, double r);
   Placement place(double cx, double cy, SpriteSet& set);
   static QRect drawSprite(const ImageView& image, const Placement& placement, const QRect& clip);
+#if defined(QUIRLBILD_AVX2)
+  // What placeFour() compares with and adds, in lanes of four x values and four y values: the
+  // area's first pixel less one and its end plus one; and the image's stride and pixels.
+  struct FourPlaces {
+    alignas(32) std::int32_t firstMinusOne[8];
+    alignas(32) std::int32_t endPlusOne[8];
+    int stride;
+    QRgb* bits;
+  };
+  // The blits of four circles drawn from sprites of `set` (eight positions a pixel) that lie
+  // wholly inside the area, as drawInOrder() would make them, in `out`; a bit for each circle
+  // that is, the others are left to drawInOrder(). Built for AVX2: called only where the
+  // processor has it.
+  static int placeFour(const BatchCircle* circles, const SpriteSet& set, const FourPlaces& places,
+                       Blit* out);
+#endif
   // Each circle in order, as draw() draws it.
   void drawInOrder(const ImageView& image, std::span<const BatchCircle> circles, double r,
                    CircleStyle style, const QRect& area, Damage& drawn);

@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 using platform::CircleRasterizer;
 using platform::CircleStyle;
@@ -156,5 +160,62 @@ TEST(CircleRasterizer, ManyStylesAtOnceKeepEachItsOwnSprites) {
     ASSERT_EQ(image, exact) << colour;
   }
 }
+
+// A batch: small circles over and across the edges of a clip and the image, fills that change,
+// centres that are not numbers or lie far out; with rectangles of what changed still noted, or
+// with the damage already all of the area, as in a large redraw.
+struct BatchCase {
+  const char* name;
+  double radius;
+  int fillRun;      // circles of one fill before the next
+  bool oddCentres;  // now and then a centre that is not a number, infinite or far out
+  bool damageAll;
+};
+
+class Batches : public testing::TestWithParam<BatchCase> {};
+
+TEST_P(Batches, DrawTheSamePixelsAsEachCircleInOrder) {
+  const BatchCase& param = GetParam();
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> place(-6.0, 86.0);  // past the 80 x 80 image
+  constexpr QRgb kFills[] = {0xFF1020C0, 0xFFE0D020, 0xFF30A040};
+  const double odd[] = {std::numeric_limits<double>::quiet_NaN(),
+                        std::numeric_limits<double>::infinity(), -3e9};
+  std::vector<platform::BatchCircle> circles;
+  for (int k = 0; k < 3000; ++k) {
+    double cx = place(random);
+    const double cy = place(random);
+    if (param.oddCentres && k % 37 == 5) cx = odd[k / 37 % 3];
+    circles.push_back({cx, cy, kFills[k / param.fillRun % 3]});
+  }
+  const QRect clip(7, 11, 61, 50);
+  QImage batch = emptyImage(80);
+  QImage inOrder = emptyImage(80);
+  platform::Damage drawn;
+  drawn.setLimit(qint64{1} << 40);
+  if (param.damageAll) drawn.addAll();
+  CircleRasterizer batchRasterizer;
+  CircleRasterizer orderRasterizer;
+  batchRasterizer.drawBatch(platform::ImageView(batch), circles, param.radius, kRedOnBlack, clip,
+                            drawn);
+  for (const platform::BatchCircle& circle : circles) {
+    CircleStyle style = kRedOnBlack;
+    style.fill = circle.fill;
+    orderRasterizer.draw(platform::ImageView(inOrder), circle.cx, circle.cy, param.radius, style,
+                         clip);
+  }
+  EXPECT_EQ(batch, inOrder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Circles, Batches,
+                         testing::Values(BatchCase{"one_fill", 1.37, 3000, false, true},
+                                         BatchCase{"fills_changing", 1.37, 3, false, true},
+                                         BatchCase{"odd_centres", 1.37, 5, true, true},
+                                         BatchCase{"rectangles_noted", 1.37, 5, true, false},
+                                         BatchCase{"wider_sprites", 3.2, 7, true, true},
+                                         BatchCase{"hidden_pixels_sought", 7.0, 11, true, true}),
+                         [](const testing::TestParamInfo<BatchCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 }  // namespace
