@@ -328,18 +328,22 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
   const __m256i leftTop = _mm256_cvtepi16_epi32(_mm256_castsi256_si128(byField));
   const __m256i widthHeight = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(byField, 1));
   const __m256i at = _mm256_add_epi32(pixel, leftTop);
-  // Wholly inside the area with the row's padding (eight pixels), rendered, at most eight wide,
-  // and of the set's fill.
-  const __m256i reach = _mm256_blend_epi32(_mm256_set1_epi32(8), widthHeight, 0xF0);
+  const __m128i width = _mm256_castsi256_si128(widthHeight);
+  const __m128i height = _mm256_extracti128_si256(widthHeight, 1);
+  // Rows of up to eight pixels are padded to eight, longer ones to sixteen.
+  const __m128i stride =
+      _mm_add_epi32(_mm_set1_epi32(8),
+                    _mm_and_si128(_mm_cmpgt_epi32(width, _mm_set1_epi32(8)), _mm_set1_epi32(8)));
+  // Wholly inside the area with each row's padding, rendered, at most sixteen wide, and of the
+  // set's fill.
+  const __m256i reach = _mm256_set_m128i(height, stride);
   const __m256i inside = _mm256_and_si256(
       _mm256_cmpgt_epi32(at,
                          _mm256_load_si256(reinterpret_cast<const __m256i*>(places.firstMinusOne))),
       _mm256_cmpgt_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(places.endPlusOne)),
                          _mm256_add_epi32(at, reach)));
-  const __m128i width = _mm256_castsi256_si128(widthHeight);
-  const __m128i height = _mm256_extracti128_si256(widthHeight, 1);
   const __m128i rendered = _mm_and_si128(_mm_cmpgt_epi32(width, _mm_set1_epi32(-1)),
-                                         _mm_cmpgt_epi32(_mm_set1_epi32(9), width));
+                                         _mm_cmpgt_epi32(_mm_set1_epi32(17), width));
   const __m128i ok = _mm_and_si128(
       _mm_and_si128(_mm256_castsi256_si128(inside), _mm256_extracti128_si256(inside, 1)),
       _mm_and_si128(rendered,
@@ -352,24 +356,27 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
                     _mm256_castsi256_si128(at));
   const __m256i dst = _mm256_add_epi64(_mm256_set1_epi64x(reinterpret_cast<long long>(places.bits)),
                                        _mm256_slli_epi64(_mm256_cvtepi32_epi64(offset), 2));
-  // The four blits: destination and source, then rows, columns, and eight for the source's
-  // stride and the reach.
+  // The four blits: destination and source, then rows, columns, and the padded row for the
+  // source's stride and the reach.
   const __m256i dstSrcEven = _mm256_unpacklo_epi64(dst, pixels);  // circles 0 and 2
   const __m256i dstSrcOdd = _mm256_unpackhi_epi64(dst, pixels);   // circles 1 and 3
-  const __m128i eight = _mm_set1_epi32(8);
-  const __m128i sizeFirst = _mm_unpacklo_epi32(height, width);  // circles 0 and 1
-  const __m128i sizeLast = _mm_unpackhi_epi32(height, width);   // circles 2 and 3
+  const __m128i sizeFirst = _mm_unpacklo_epi32(height, width);    // circles 0 and 1
+  const __m128i sizeLast = _mm_unpackhi_epi32(height, width);     // circles 2 and 3
+  const __m128i strideFirst = _mm_unpacklo_epi32(stride, stride);
+  const __m128i strideLast = _mm_unpackhi_epi32(stride, stride);
   auto* const to = reinterpret_cast<__m256i*>(out);
-  _mm256_storeu_si256(to,
-                      _mm256_inserti128_si256(dstSrcEven, _mm_unpacklo_epi64(sizeFirst, eight), 1));
-  _mm256_storeu_si256(to + 1,
-                      _mm256_inserti128_si256(dstSrcOdd, _mm_unpackhi_epi64(sizeFirst, eight), 1));
   _mm256_storeu_si256(
-      to + 2, _mm256_permute2x128_si256(
-                  dstSrcEven, _mm256_castsi128_si256(_mm_unpacklo_epi64(sizeLast, eight)), 0x21));
+      to, _mm256_inserti128_si256(dstSrcEven, _mm_unpacklo_epi64(sizeFirst, strideFirst), 1));
   _mm256_storeu_si256(
-      to + 3, _mm256_permute2x128_si256(
-                  dstSrcOdd, _mm256_castsi128_si256(_mm_unpackhi_epi64(sizeLast, eight)), 0x21));
+      to + 1, _mm256_inserti128_si256(dstSrcOdd, _mm_unpackhi_epi64(sizeFirst, strideFirst), 1));
+  _mm256_storeu_si256(
+      to + 2,
+      _mm256_permute2x128_si256(
+          dstSrcEven, _mm256_castsi128_si256(_mm_unpacklo_epi64(sizeLast, strideLast)), 0x21));
+  _mm256_storeu_si256(
+      to + 3,
+      _mm256_permute2x128_si256(
+          dstSrcOdd, _mm256_castsi128_si256(_mm_unpackhi_epi64(sizeLast, strideLast)), 0x21));
   return placed;
 }
 

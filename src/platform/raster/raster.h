@@ -169,10 +169,10 @@ class CircleRasterizer {
     int stride;
     QRgb* bits;
   };
-  // The blits of four circles drawn from sprites of `set` (eight positions a pixel) that lie
-  // wholly inside the area, as drawInOrder() would make them, in `out`; a bit for each circle
-  // that is, the others are left to drawInOrder(). Built for AVX2: called only where the
-  // processor has it.
+  // The blits of four circles drawn from sprites of `set` (eight positions a pixel, rows of up
+  // to sixteen pixels) that lie wholly inside the area, as drawInOrder() would make them, in `out`;
+  // a bit for each circle that is, the others are left to drawInOrder(). Built for AVX2: called
+  // only where the processor has it.
   static int placeFour(const BatchCircle* circles, const SpriteSet& set, const FourPlaces& places,
                        Blit* out);
 #endif

@@ -170,6 +170,7 @@ struct BatchCase {
   int fillRun;      // circles of one fill before the next
   bool oddCentres;  // now and then a centre that is not a number, infinite or far out
   bool damageAll;
+  double pen = 1.0;  // device pixels
 };
 
 class Batches : public testing::TestWithParam<BatchCase> {};
@@ -196,11 +197,14 @@ TEST_P(Batches, DrawTheSamePixelsAsEachCircleInOrder) {
   if (param.damageAll) drawn.addAll();
   CircleRasterizer batchRasterizer;
   CircleRasterizer orderRasterizer;
-  batchRasterizer.drawBatch(platform::ImageView(batch), circles, param.radius, kRedOnBlack, clip,
+  CircleStyle batchStyle = kRedOnBlack;
+  batchStyle.penWidth = param.pen;
+  batchRasterizer.drawBatch(platform::ImageView(batch), circles, param.radius, batchStyle, clip,
                             drawn);
   for (const platform::BatchCircle& circle : circles) {
     CircleStyle style = kRedOnBlack;
     style.fill = circle.fill;
+    style.penWidth = param.pen;
     orderRasterizer.draw(platform::ImageView(inOrder), circle.cx, circle.cy, param.radius, style,
                          clip);
   }
@@ -213,6 +217,8 @@ INSTANTIATE_TEST_SUITE_P(Circles, Batches,
                                          BatchCase{"odd_centres", 1.37, 5, true, true},
                                          BatchCase{"rectangles_noted", 1.37, 5, true, false},
                                          BatchCase{"wider_sprites", 3.2, 7, true, true},
+                                         BatchCase{"twice_the_scale", 2.74, 7, true, true, 2.0},
+                                         BatchCase{"past_sixteen_wide", 5.9, 3, false, true, 4.0},
                                          BatchCase{"hidden_pixels_sought", 7.0, 11, true, true}),
                          [](const testing::TestParamInfo<BatchCase>& param) {
                            return std::string(param.param.name);
