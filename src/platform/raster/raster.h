@@ -170,11 +170,12 @@ class CircleRasterizer {
     QRgb* bits;
   };
   // The blits of four circles drawn from sprites of `set` (eight positions a pixel, rows of up
-  // to sixteen pixels) that lie wholly inside the area, as drawInOrder() would make them, in `out`;
-  // a bit for each circle that is, the others are left to drawInOrder(). Built for AVX2: called
-  // only where the processor has it.
+  // to sixteen pixels) that lie wholly inside the area, as drawInOrder() would make them, in
+  // `out`, and their sprites' left columns and then top rows in `corners`; a bit for each circle
+  // that is, the others are left to drawInOrder(). Built for AVX2: called only where the
+  // processor has it.
   static int placeFour(const BatchCircle* circles, const SpriteSet& set, const FourPlaces& places,
-                       Blit* out);
+                       Blit* out, std::int32_t* corners);
 #endif
   // Each circle in order, as draw() draws it.
   void drawInOrder(const ImageView& image, std::span<const BatchCircle> circles, double r,

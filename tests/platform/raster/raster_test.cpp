@@ -175,7 +175,7 @@ struct BatchCase {
 
 class Batches : public testing::TestWithParam<BatchCase> {};
 
-TEST_P(Batches, DrawTheSamePixelsAsEachCircleInOrder) {
+TEST_P(Batches, DrawTheSamePixelsAsEachCircleInOrderAndNoteWhereTheyChanged) {
   const BatchCase& param = GetParam();
   std::mt19937 random(7);
   std::uniform_real_distribution<double> place(-6.0, 86.0);  // past the 80 x 80 image
@@ -209,6 +209,19 @@ TEST_P(Batches, DrawTheSamePixelsAsEachCircleInOrder) {
                          clip);
   }
   EXPECT_EQ(batch, inOrder);
+  // Every pixel that changed lies in a rectangle noted as changed.
+  if (drawn.all()) return;
+  const QImage before = emptyImage(80);
+  int uncovered = 0;
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 0; x < 80; ++x) {
+      if (batch.pixel(x, y) == before.pixel(x, y)) continue;
+      const auto& rects = drawn.rects();
+      uncovered += std::none_of(rects.begin(), rects.end(),
+                                [&](const QRect& rect) { return rect.contains(x, y); });
+    }
+  }
+  EXPECT_EQ(uncovered, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Circles, Batches,
