@@ -6,6 +6,7 @@
 
 #include <QRect>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -18,7 +19,14 @@ class Damage {
   void add(const QRect& rect) {
     if (rect.isEmpty() || all_) return;
     rects_.push_back(rect);
-    bounds_ |= rect;
+    // As bounds_ |= rect, inline: this runs for every circle until the damage is all.
+    if (rects_.size() == 1) {
+      bounds_ = rect;
+    } else {
+      bounds_.setCoords(std::min(bounds_.left(), rect.left()), std::min(bounds_.top(), rect.top()),
+                        std::max(bounds_.right(), rect.right()),
+                        std::max(bounds_.bottom(), rect.bottom()));
+    }
     area_ += qint64{rect.width()} * rect.height();
     if (area_ > limit_) addAll();
   }
