@@ -338,19 +338,30 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
   // Wholly inside the area with each row's padding, rendered, at most sixteen wide, and of the
   // set's fill.
   const __m256i reach = _mm256_set_m128i(height, stride);
-  const __m256i inside = _mm256_and_si256(
-      _mm256_cmpgt_epi32(at,
-                         _mm256_load_si256(reinterpret_cast<const __m256i*>(places.firstMinusOne))),
-      _mm256_cmpgt_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(places.endPlusOne)),
-                         _mm256_add_epi32(at, reach)));
+  const __m256i firstMinusOne =
+      _mm256_load_si256(reinterpret_cast<const __m256i*>(places.firstMinusOne));
+  const __m256i endPlusOne = _mm256_load_si256(reinterpret_cast<const __m256i*>(places.endPlusOne));
+  const __m256i inside =
+      _mm256_and_si256(_mm256_cmpgt_epi32(at, firstMinusOne),
+                       _mm256_cmpgt_epi32(endPlusOne, _mm256_add_epi32(at, reach)));
+  // Or wholly outside it, in a strip's margin: nothing to draw. The sprite ends at or before the
+  // area's first pixel, or starts at or past its end.
+  const __m256i two = _mm256_set1_epi32(2);
+  const __m256i apart = _mm256_or_si256(
+      _mm256_cmpgt_epi32(_mm256_add_epi32(firstMinusOne, two), _mm256_add_epi32(at, widthHeight)),
+      _mm256_cmpgt_epi32(at, _mm256_sub_epi32(endPlusOne, two)));
+  const __m128i outside =
+      _mm_or_si128(_mm256_castsi256_si128(apart), _mm256_extracti128_si256(apart, 1));
   const __m128i rendered = _mm_and_si128(_mm_cmpgt_epi32(width, _mm_set1_epi32(-1)),
                                          _mm_cmpgt_epi32(_mm_set1_epi32(17), width));
+  const __m128i ours = _mm_and_si128(
+      rendered, _mm_cmpeq_epi32(fills, _mm_set1_epi32(static_cast<int>(set.style.fill))));
   const __m128i ok = _mm_and_si128(
-      _mm_and_si128(_mm256_castsi256_si128(inside), _mm256_extracti128_si256(inside, 1)),
-      _mm_and_si128(rendered,
-                    _mm_cmpeq_epi32(fills, _mm_set1_epi32(static_cast<int>(set.style.fill)))));
+      _mm_and_si128(_mm256_castsi256_si128(inside), _mm256_extracti128_si256(inside, 1)), ours);
   const int placed = _mm_movemask_ps(_mm_castsi128_ps(ok)) & near;
-  if (placed == 0) return 0;
+  const int passed =
+      _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(outside, ours))) & near & ~placed;
+  if (placed == 0) return passed << 4;
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(corners), at);
   // Where each sprite's first row starts on the image.
   const __m128i offset =
@@ -379,7 +390,7 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
       to + 3,
       _mm256_permute2x128_si256(
           dstSrcOdd, _mm256_castsi128_si256(_mm_unpackhi_epi64(sizeLast, strideLast)), 0x21));
-  return placed;
+  return placed | passed << 4;
 }
 
 #endif
@@ -483,7 +494,8 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
       const int placed = placeFour(&circles[k], *set, places, four.data(), corners.data());
       for (std::size_t lane = 0; lane < 4; ++lane) {
         if ((placed >> lane & 1) == 0) {
-          drawOne(circles[k + lane]);
+          // Passed over, or left to the way each circle is drawn alone.
+          if ((placed >> (lane + 4) & 1) == 0) drawOne(circles[k + lane]);
           continue;
         }
         if (!drawn.all()) {

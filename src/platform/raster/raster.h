@@ -172,7 +172,8 @@ class CircleRasterizer {
   // The blits of four circles drawn from sprites of `set` (eight positions a pixel, rows of up
   // to sixteen pixels) that lie wholly inside the area, as drawInOrder() would make them, in
   // `out`, and their sprites' left columns and then top rows in `corners`; a bit for each circle
-  // that is, the others are left to drawInOrder(). Built for AVX2: called only where the
+  // that is (bits 0 to 3), and one for each that lies wholly outside the area and draws nothing
+  // (bits 4 to 7); the others are left to drawInOrder(). Built for AVX2: called only where the
   // processor has it.
   static int placeFour(const BatchCircle* circles, const SpriteSet& set, const FourPlaces& places,
                        Blit* out, std::int32_t* corners);
