@@ -225,25 +225,35 @@ namespace {
          std::abs(cx) <= kMostCentre && std::abs(cy) <= kMostCentre;
 }
 
+// Inlined, as place() is.
+[[gnu::always_inline]] inline int CircleRasterizer::spriteAt(SpriteSet& set, long long qx,
+                                                             long long qy) {
+  // Steps is a power of two: the mask takes the position inside the pixel, as a floor division
+  // would leave it.
+  const int sx = static_cast<int>(qx & (set.steps - 1));
+  const int sy = static_cast<int>(qy & (set.steps - 1));
+  const int index = sy * set.steps + sx;
+  Spot& spot = set.spots[index];
+  if (spot.width < 0) render(set.sprites[index], spot, set, sx, sy);
+  return index;
+}
+
 // Inlined: it runs for every circle of a redraw.
 [[gnu::always_inline]] inline CircleRasterizer::Placement CircleRasterizer::place(double cx,
                                                                                   double cy,
                                                                                   SpriteSet& set) {
   const int steps = set.steps;
   // The centre to the nearest 1/steps pixel (halves to even, as nearbyint), split into its
-  // pixel and its position inside that pixel; steps is a power of two, so a shift and a mask
-  // do the floor division. Integer arithmetic: this runs for every circle of a redraw.
+  // pixel and its position inside that pixel; steps is a power of two, so a shift does the floor
+  // division. Integer arithmetic: this runs for every circle of a redraw.
   const int shift = steps == 8 ? 3 : 2;
   const long long qx = nearest(cx * steps);
   const long long qy = nearest(cy * steps);
-  const int px = static_cast<int>(qx >> shift);
-  const int py = static_cast<int>(qy >> shift);
-  const int sx = static_cast<int>(qx & (steps - 1));
-  const int sy = static_cast<int>(qy & (steps - 1));
-  const int index = sy * steps + sx;
-  Spot& spot = set.spots[index];
-  if (spot.width < 0) render(set.sprites[index], spot, set, sx, sy);
-  return {&set.sprites[index], QRect(px + spot.left, py + spot.top, spot.width, spot.height),
+  const int index = spriteAt(set, qx, qy);
+  const Spot& spot = set.spots[index];
+  return {&set.sprites[index],
+          QRect(static_cast<int>(qx >> shift) + spot.left, static_cast<int>(qy >> shift) + spot.top,
+                spot.width, spot.height),
           spot.pixels, spot.stride};
 }
 
@@ -424,9 +434,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
   // pending is blitted first.
   SpriteSet* set = nullptr;
   const auto drawOne = [&](const BatchCircle& circle) {
-    // As placeable(): false for centres that are not finite, too.
-    if (!fromSprites || !(std::abs(circle.cx) <= kMostCentre) ||
-        !(std::abs(circle.cy) <= kMostCentre)) {
+    if (!placeable(circle.cx, circle.cy, r)) {
       blitPending();
       style.fill = circle.fill;
       drawn.add(rasterCircle(image, circle.cx, circle.cy, r, style, area));
@@ -440,11 +448,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
     // As place() finds the sprite and where it lies.
     const long long qx = nearest(circle.cx * perPixel);
     const long long qy = nearest(circle.cy * perPixel);
-    const int sx = static_cast<int>(qx & (steps - 1));
-    const int sy = static_cast<int>(qy & (steps - 1));
-    const int index = sy * steps + sx;
-    Spot& spot = set->spots[index];
-    if (spot.width < 0) render(set->sprites[index], spot, *set, sx, sy);
+    const Spot& spot = set->spots[spriteAt(*set, qx, qy)];
     const int left = static_cast<int>(qx >> shift) + spot.left;
     const int top = static_cast<int>(qy >> shift) + spot.top;
     const int right = left + spot.width;
@@ -453,8 +457,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
     const int y0 = std::max(top, insideTop);
     const int y1 = std::min(top + spot.height, insideBottom);
     if (x0 >= x1 || y0 >= y1) return;
-    // Each circle's rectangle, until they add up to all of the area.
-    if (!drawn.all()) drawn.add(QRect(x0, y0, x1 - x0, y1 - y0));
+    drawn.add(QRect(x0, y0, x1 - x0, y1 - y0));
     // Past a row's last pixel the sprite's transparent padding may be blended too, as far as
     // the area goes: that leaves the image as it is. Not where the area cuts the row short.
     const int cut = x0 - left;
@@ -498,9 +501,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
           if ((placed >> (lane + 4) & 1) == 0) drawOne(circles[k + lane]);
           continue;
         }
-        if (!drawn.all()) {
-          drawn.add(QRect(corners[lane], corners[lane + 4], four[lane].columns, four[lane].rows));
-        }
+        drawn.add(QRect(corners[lane], corners[lane + 4], four[lane].columns, four[lane].rows));
         blits[pending++] = four[lane];
         if (pending == kChunk) blitPending();
       }

@@ -158,6 +158,9 @@ class CircleRasterizer {
   };
   // Whether a circle is drawn from a sprite: not too large, its centre a number within reach.
   static bool placeable(double cx, double cy, double r);
+  // The sprite of `set` for a centre at (qx, qy) steps of its positions, rendered when first
+  // used: its number in the set's sprites and spots.
+  static int spriteAt(SpriteSet& set, long long qx, long long qy);
   Placement place(double cx, double cy, SpriteSet& set);
   static QRect drawSprite(const ImageView& image, const Placement& placement, const QRect& clip);
 #if defined(QUIRLBILD_AVX2)
