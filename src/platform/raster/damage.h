@@ -16,19 +16,10 @@ class Damage {
   // Past `mostArea` pixels (overlaps counted each time) the damage is all of the layer.
   void setLimit(qint64 mostArea) { limit_ = mostArea; }
 
-  void add(const QRect& rect) {
-    if (rect.isEmpty() || all_) return;
-    rects_.push_back(rect);
-    // As bounds_ |= rect, inline: this runs for every circle until the damage is all.
-    if (rects_.size() == 1) {
-      bounds_ = rect;
-    } else {
-      bounds_.setCoords(std::min(bounds_.left(), rect.left()), std::min(bounds_.top(), rect.top()),
-                        std::max(bounds_.right(), rect.right()),
-                        std::max(bounds_.bottom(), rect.bottom()));
-    }
-    area_ += qint64{rect.width()} * rect.height();
-    if (area_ > limit_) addAll();
+  // Once all, a test and nothing more: a redraw of many circles adds one for each.
+  [[gnu::always_inline]] void add(const QRect& rect) {
+    if (all_ || rect.isEmpty()) return;
+    addRect(rect);
   }
   void addAll() {
     all_ = true;
@@ -49,6 +40,20 @@ class Damage {
   QRect bounds(const QRect& layer) const { return all_ ? layer : bounds_ & layer; }
 
  private:
+  void addRect(const QRect& rect) {
+    rects_.push_back(rect);
+    // As bounds_ |= rect, inline: this runs for every circle until the damage is all.
+    if (rects_.size() == 1) {
+      bounds_ = rect;
+    } else {
+      bounds_.setCoords(std::min(bounds_.left(), rect.left()), std::min(bounds_.top(), rect.top()),
+                        std::max(bounds_.right(), rect.right()),
+                        std::max(bounds_.bottom(), rect.bottom()));
+    }
+    area_ += qint64{rect.width()} * rect.height();
+    if (area_ > limit_) addAll();
+  }
+
   std::vector<QRect> rects_;
   QRect bounds_;
   qint64 area_ = 0;
