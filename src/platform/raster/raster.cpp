@@ -340,51 +340,53 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
   const __m256i widthHeight = _mm256_cvtepi16_epi32(_mm256_extracti128_si256(byField, 1));
   const __m256i at = _mm256_add_epi32(pixel, leftTop);
   const __m128i width = _mm256_castsi256_si128(widthHeight);
-  const __m128i height = _mm256_extracti128_si256(widthHeight, 1);
   // Rows of up to eight pixels are padded to eight, longer ones to sixteen.
   const __m128i stride =
       _mm_add_epi32(_mm_set1_epi32(8),
                     _mm_and_si128(_mm_cmpgt_epi32(width, _mm_set1_epi32(8)), _mm_set1_epi32(8)));
-  // Wholly inside the area with each row's padding, rendered, at most sixteen wide, and of the
-  // set's fill.
-  const __m256i reach = _mm256_set_m128i(height, stride);
-  const __m256i firstMinusOne =
-      _mm256_load_si256(reinterpret_cast<const __m256i*>(places.firstMinusOne));
-  const __m256i endPlusOne = _mm256_load_si256(reinterpret_cast<const __m256i*>(places.endPlusOne));
-  const __m256i inside =
-      _mm256_and_si256(_mm256_cmpgt_epi32(at, firstMinusOne),
-                       _mm256_cmpgt_epi32(endPlusOne, _mm256_add_epi32(at, reach)));
-  // Or wholly outside it, in a strip's margin: nothing to draw. The sprite ends at or before the
-  // area's first pixel, or starts at or past its end.
-  const __m256i two = _mm256_set1_epi32(2);
-  const __m256i apart = _mm256_or_si256(
-      _mm256_cmpgt_epi32(_mm256_add_epi32(firstMinusOne, two), _mm256_add_epi32(at, widthHeight)),
-      _mm256_cmpgt_epi32(at, _mm256_sub_epi32(endPlusOne, two)));
-  const __m128i outside =
-      _mm_or_si128(_mm256_castsi256_si128(apart), _mm256_extracti128_si256(apart, 1));
+  // The rows each sprite has in the area: a strip's edges run through many circles. Its columns
+  // must lie wholly inside the area with each row's padding; it must be rendered, at most sixteen
+  // wide, and of the set's fill.
+  const __m256i first = _mm256_load_si256(reinterpret_cast<const __m256i*>(places.first));
+  const __m256i end = _mm256_load_si256(reinterpret_cast<const __m256i*>(places.end));
+  const __m256i begin = _mm256_max_epi32(at, first);
+  const __m256i finish = _mm256_min_epi32(_mm256_add_epi32(at, widthHeight), end);
+  const __m256i meets = _mm256_cmpgt_epi32(finish, begin);
+  // Both the sprite's columns and its rows meet the area's: not in a strip's margin.
+  const __m128i meetsBoth =
+      _mm_and_si128(_mm256_castsi256_si128(meets), _mm256_extracti128_si256(meets, 1));
+  const __m128i left = _mm256_castsi256_si128(at);
+  const __m128i columnsInside = _mm_andnot_si128(
+      _mm_cmpgt_epi32(_mm256_castsi256_si128(first), left),
+      _mm_cmpgt_epi32(_mm_add_epi32(_mm256_castsi256_si128(end), _mm_set1_epi32(1)),
+                      _mm_add_epi32(left, stride)));
   const __m128i rendered = _mm_and_si128(_mm_cmpgt_epi32(width, _mm_set1_epi32(-1)),
                                          _mm_cmpgt_epi32(_mm_set1_epi32(17), width));
   const __m128i ours = _mm_and_si128(
       rendered, _mm_cmpeq_epi32(fills, _mm_set1_epi32(static_cast<int>(set.style.fill))));
-  const __m128i ok = _mm_and_si128(
-      _mm_and_si128(_mm256_castsi256_si128(inside), _mm256_extracti128_si256(inside, 1)), ours);
+  const __m128i ok = _mm_and_si128(_mm_and_si128(columnsInside, meetsBoth), ours);
   const int placed = _mm_movemask_ps(_mm_castsi128_ps(ok)) & near;
   const int passed =
-      _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(outside, ours))) & near & ~placed;
+      _mm_movemask_ps(_mm_castsi128_ps(_mm_andnot_si128(meetsBoth, ours))) & near & ~placed;
   if (placed == 0) return passed << 4;
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(corners), at);
-  // Where each sprite's first row starts on the image.
-  const __m128i offset =
-      _mm_add_epi32(_mm_mullo_epi32(_mm256_extracti128_si256(at, 1), _mm_set1_epi32(places.stride)),
-                    _mm256_castsi256_si128(at));
+  // A placed sprite's columns all lie in the area, so its first pixel there is (left, first row).
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(corners), begin);
+  const __m128i top = _mm256_extracti128_si256(begin, 1);
+  const __m128i rows = _mm_sub_epi32(_mm256_extracti128_si256(finish, 1), top);
+  // Where each sprite's first row in the area starts on the image, and in the sprite.
+  const __m128i offset = _mm_add_epi32(_mm_mullo_epi32(top, _mm_set1_epi32(places.stride)), left);
+  const __m128i skipped =
+      _mm_mullo_epi32(_mm_sub_epi32(top, _mm256_extracti128_si256(at, 1)), stride);
   const __m256i dst = _mm256_add_epi64(_mm256_set1_epi64x(reinterpret_cast<long long>(places.bits)),
                                        _mm256_slli_epi64(_mm256_cvtepi32_epi64(offset), 2));
+  const __m256i src =
+      _mm256_add_epi64(pixels, _mm256_slli_epi64(_mm256_cvtepi32_epi64(skipped), 2));
   // The four blits: destination and source, then rows, columns, and the padded row for the
   // source's stride and the reach.
-  const __m256i dstSrcEven = _mm256_unpacklo_epi64(dst, pixels);  // circles 0 and 2
-  const __m256i dstSrcOdd = _mm256_unpackhi_epi64(dst, pixels);   // circles 1 and 3
-  const __m128i sizeFirst = _mm_unpacklo_epi32(height, width);    // circles 0 and 1
-  const __m128i sizeLast = _mm_unpackhi_epi32(height, width);     // circles 2 and 3
+  const __m256i dstSrcEven = _mm256_unpacklo_epi64(dst, src);  // circles 0 and 2
+  const __m256i dstSrcOdd = _mm256_unpackhi_epi64(dst, src);   // circles 1 and 3
+  const __m128i sizeFirst = _mm_unpacklo_epi32(rows, width);   // circles 0 and 1
+  const __m128i sizeLast = _mm_unpackhi_epi32(rows, width);    // circles 2 and 3
   const __m128i strideFirst = _mm_unpacklo_epi32(stride, stride);
   const __m128i strideLast = _mm_unpackhi_epi32(stride, stride);
   auto* const to = reinterpret_cast<__m256i*>(out);
@@ -479,10 +481,10 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
   if (byFour) {
     FourPlaces places;
     for (int lane = 0; lane < 4; ++lane) {
-      places.firstMinusOne[lane] = insideLeft - 1;
-      places.firstMinusOne[lane + 4] = insideTop - 1;
-      places.endPlusOne[lane] = insideRight + 1;
-      places.endPlusOne[lane + 4] = insideBottom + 1;
+      places.first[lane] = insideLeft;
+      places.first[lane + 4] = insideTop;
+      places.end[lane] = insideRight;
+      places.end[lane + 4] = insideBottom;
     }
     places.stride = static_cast<int>(image.stride);
     places.bits = image.bits;
@@ -493,7 +495,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
         continue;
       }
       std::array<Blit, 4> four;
-      std::array<std::int32_t, 8> corners;  // the four sprites' left columns, then top rows
+      std::array<std::int32_t, 8> corners;  // the four first pixels drawn: columns, then rows
       const int placed = placeFour(&circles[k], *set, places, four.data(), corners.data());
       for (std::size_t lane = 0; lane < 4; ++lane) {
         if ((placed >> lane & 1) == 0) {

@@ -165,19 +165,19 @@ class CircleRasterizer {
   static QRect drawSprite(const ImageView& image, const Placement& placement, const QRect& clip);
 #if defined(QUIRLBILD_AVX2)
   // What placeFour() compares with and adds, in lanes of four x values and four y values: the
-  // area's first pixel less one and its end plus one; and the image's stride and pixels.
+  // area's first pixel and its end; and the image's stride and pixels.
   struct FourPlaces {
-    alignas(32) std::int32_t firstMinusOne[8];
-    alignas(32) std::int32_t endPlusOne[8];
+    alignas(32) std::int32_t first[8];
+    alignas(32) std::int32_t end[8];
     int stride;
     QRgb* bits;
   };
   // The blits of four circles drawn from sprites of `set` (eight positions a pixel, rows of up
-  // to sixteen pixels) that lie wholly inside the area, as drawInOrder() would make them, in
-  // `out`, and their sprites' left columns and then top rows in `corners`; a bit for each circle
-  // that is (bits 0 to 3), and one for each that lies wholly outside the area and draws nothing
-  // (bits 4 to 7); the others are left to drawInOrder(). Built for AVX2: called only where the
-  // processor has it.
+  // to sixteen pixels) whose columns lie wholly inside the area, their rows cut to the area's,
+  // as drawInOrder() would make them, in `out`, and the first pixel each draws, as four columns
+  // and then four rows, in `corners`; a bit for each circle that is (bits 0 to 3), and one for
+  // each that lies wholly outside the area and draws nothing (bits 4 to 7); the others are left
+  // to drawInOrder(). Built for AVX2: called only where the processor has it.
   static int placeFour(const BatchCircle* circles, const SpriteSet& set, const FourPlaces& places,
                        Blit* out, std::int32_t* corners);
 #endif
