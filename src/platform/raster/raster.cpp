@@ -494,17 +494,28 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
         for (std::size_t lane = 0; lane < 4; ++lane) drawOne(circles[k + lane]);
         continue;
       }
-      std::array<Blit, 4> four;
+      // Written where they are blitted from: most often all four are placed, and once the
+      // damage is all of the area there is nothing more to do for them.
+      if (pending + 4 > kChunk) blitPending();
+      Blit* const four = &blits[pending];
       std::array<std::int32_t, 8> corners;  // the four first pixels drawn: columns, then rows
-      const int placed = placeFour(&circles[k], *set, places, four.data(), corners.data());
+      const int placed = placeFour(&circles[k], *set, places, four, corners.data());
+      if (placed == 0xF && drawn.all()) {
+        pending += 4;
+        if (pending == kChunk) blitPending();
+        continue;
+      }
+      // Each lane in order: a circle drawn alone appends its blit at `pending`, over the four.
+      const std::array<Blit, 4> written{four[0], four[1], four[2], four[3]};
       for (std::size_t lane = 0; lane < 4; ++lane) {
         if ((placed >> lane & 1) == 0) {
           // Passed over, or left to the way each circle is drawn alone.
           if ((placed >> (lane + 4) & 1) == 0) drawOne(circles[k + lane]);
           continue;
         }
-        drawn.add(QRect(corners[lane], corners[lane + 4], four[lane].columns, four[lane].rows));
-        blits[pending++] = four[lane];
+        drawn.add(
+            QRect(corners[lane], corners[lane + 4], written[lane].columns, written[lane].rows));
+        blits[pending++] = written[lane];
         if (pending == kChunk) blitPending();
       }
     }

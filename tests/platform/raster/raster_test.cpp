@@ -163,7 +163,8 @@ TEST(CircleRasterizer, ManyStylesAtOnceKeepEachItsOwnSprites) {
 
 // A batch: small circles over and across the edges of a clip and the image, fills that change,
 // centres that are not numbers or lie far out; with rectangles of what changed still noted, or
-// with the damage already all of the area, as in a large redraw.
+// with the damage already all of the area, as in a large redraw; or all inside the clip, as most
+// circles of a redraw lie, so that whole chunks of them are placed four at a time.
 struct BatchCase {
   const char* name;
   double radius;
@@ -171,6 +172,8 @@ struct BatchCase {
   bool oddCentres;  // now and then a centre that is not a number, infinite or far out
   bool damageAll;
   double pen = 1.0;  // device pixels
+  int count = 3000;
+  bool insideClip = false;
 };
 
 class Batches : public testing::TestWithParam<BatchCase> {};
@@ -178,12 +181,14 @@ class Batches : public testing::TestWithParam<BatchCase> {};
 TEST_P(Batches, DrawTheSamePixelsAsEachCircleInOrderAndNoteWhereTheyChanged) {
   const BatchCase& param = GetParam();
   std::mt19937 random(7);
-  std::uniform_real_distribution<double> place(-6.0, 86.0);  // past the 80 x 80 image
+  // Past the 80 x 80 image, or well inside the clip.
+  std::uniform_real_distribution<double> place(param.insideClip ? 15.0 : -6.0,
+                                               param.insideClip ? 55.0 : 86.0);
   constexpr QRgb kFills[] = {0xFF1020C0, 0xFFE0D020, 0xFF30A040};
   const double odd[] = {std::numeric_limits<double>::quiet_NaN(),
                         std::numeric_limits<double>::infinity(), -3e9};
   std::vector<platform::BatchCircle> circles;
-  for (int k = 0; k < 3000; ++k) {
+  for (int k = 0; k < param.count; ++k) {
     double cx = place(random);
     const double cy = place(random);
     if (param.oddCentres && k % 37 == 5) cx = odd[k / 37 % 3];
@@ -232,7 +237,9 @@ INSTANTIATE_TEST_SUITE_P(Circles, Batches,
                                          BatchCase{"wider_sprites", 3.2, 7, true, true},
                                          BatchCase{"twice_the_scale", 2.74, 7, true, true, 2.0},
                                          BatchCase{"past_sixteen_wide", 5.9, 3, false, true, 4.0},
-                                         BatchCase{"hidden_pixels_sought", 7.0, 11, true, true}),
+                                         BatchCase{"hidden_pixels_sought", 7.0, 11, true, true},
+                                         BatchCase{"whole_chunks_then_a_few", 1.37, 100000, false,
+                                                   true, 1.0, 3011, true}),
                          [](const testing::TestParamInfo<BatchCase>& param) {
                            return std::string(param.param.name);
                          });
