@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "raster/canvas.h"
 
+#include "raster/striprows.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
@@ -223,16 +225,25 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   batch.clear();
   OleColor lastFill = discs.empty() ? 0 : discs.front().fill;
   QRgb fill = opaque(lastFill);
-  for (const Disc& disc : discs) {
-    // Most discs of a strip lie wholly above or below it, so that is tested first, as cheaply as
-    // can be; NaNs fall through to the rasteriser.
-    const double cy = (disc.y - scale_.top) * perUnitY;
-    if (cy < above || cy > below) continue;
-    if (disc.fill != lastFill) {
-      lastFill = disc.fill;
-      fill = opaque(lastFill);
+  // Most discs of a strip lie wholly above or below it: they are passed over by their user y
+  // first, a block at a time, and those left by the device row itself. NaNs fall through to the
+  // rasteriser.
+  const UserRows rows = userRowsOf(scale_.top, perUnitY, above, below);
+  constexpr std::size_t kBlock = 512;
+  std::array<std::uint32_t, kBlock> near;
+  for (std::size_t from = 0; from < discs.size(); from += kBlock) {
+    const std::span<const Disc> block = discs.subspan(from, std::min(kBlock, discs.size() - from));
+    const std::size_t count = discsInRows(block, rows, near.data());
+    for (std::size_t k = 0; k < count; ++k) {
+      const Disc& disc = block[near[k]];
+      const double cy = (disc.y - scale_.top) * perUnitY;
+      if (cy < above || cy > below) continue;
+      if (disc.fill != lastFill) {
+        lastFill = disc.fill;
+        fill = opaque(lastFill);
+      }
+      batch.push_back({(disc.x - scale_.left) * perUnitX, cy, fill});
     }
-    batch.push_back({(disc.x - scale_.left) * perUnitX, cy, fill});
   }
   const CircleStyle style{
       .outline = kForeColor, .fill = 0, .filled = fillSolid_, .penWidth = devicePixelRatio_};
