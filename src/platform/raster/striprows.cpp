@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
 #if defined(QUIRLBILD_AVX2)
