@@ -176,11 +176,21 @@ void CircleRasterizer::render(Sprite& sprite, Spot& spot, const SpriteSet& set, 
     return;
   }
   const int width = x1 - x0 + 1;
-  const int height = y1 - y0 + 1;
+  // Every sprite of a set as high as the highest can be, the rows it lacks transparent below it:
+  // blending a transparent row leaves the image as it is, and blitAll() then runs its loop the
+  // same number of times for each circle, so the processor foresees the loop's end (see there).
+  // As high as the rows that the outline, r + pen / 2 from the centre, can reach.
+  const double reach = r + style.penWidth / 2;
+  const int height = std::max(y1 - y0 + 1, static_cast<int>(std::ceil(2 * reach)) + 1);
   const int stride = (width + 7) / 8 * 8;
   sprite.pixels.reserve(static_cast<std::size_t>(stride) * height);
   sprite.rows.reserve(static_cast<std::size_t>(height));
-  for (int v = y0; v <= y1; ++v) {
+  for (int v = y0; v < y0 + height; ++v) {
+    if (v > y1) {
+      sprite.pixels.resize(sprite.pixels.size() + stride, 0);
+      sprite.rows.push_back(RowSpan{});
+      continue;
+    }
     const auto* row = full.data() + static_cast<std::size_t>(v) * size;
     sprite.pixels.insert(sprite.pixels.end(), row + x0, row + x1 + 1);
     sprite.pixels.resize(sprite.pixels.size() + (stride - width), 0);
