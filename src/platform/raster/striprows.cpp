@@ -44,9 +44,13 @@ UserRows userRowsOf(double top, double perUnit, double above, double below) {
   return rows;
 }
 
-std::size_t discsInRowsPortably(std::span<const Disc> discs, UserRows rows, std::uint32_t* out) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < discs.size(); ++i) {
+namespace {
+
+// The discs from number `from` on, one at a time, their numbers appended to the `count` in `out`;
+// returns the new count.
+std::size_t appendInRows(std::span<const Disc> discs, std::size_t from, UserRows rows,
+                         std::uint32_t* out, std::size_t count) {
+  for (std::size_t i = from; i < discs.size(); ++i) {
     const float y = discs[i].y;
     // Written every time and kept by the count: no branch to mispredict on discs that fall on
     // the strip and off it in no order.
@@ -54,6 +58,12 @@ std::size_t discsInRowsPortably(std::span<const Disc> discs, UserRows rows, std:
     count += !(y < rows.lowest || y > rows.highest);
   }
   return count;
+}
+
+}  // namespace
+
+std::size_t discsInRowsPortably(std::span<const Disc> discs, UserRows rows, std::uint32_t* out) {
+  return appendInRows(discs, 0, rows, out, 0);
 }
 
 #if defined(QUIRLBILD_AVX2)
@@ -105,12 +115,7 @@ constexpr std::array<std::uint32_t, 256> kSetLanes = [] {
                         _mm256_permutevar8x32_epi32(numbers, lanes));
     count += static_cast<std::size_t>(__builtin_popcount(kept));
   }
-  for (; i < discs.size(); ++i) {
-    const float y = discs[i].y;
-    out[count] = static_cast<std::uint32_t>(i);
-    count += !(y < rows.lowest || y > rows.highest);
-  }
-  return count;
+  return appendInRows(discs, i, rows, out, count);
 }
 
 }  // namespace
