@@ -49,10 +49,9 @@ QByteArray colourOf(platform::OleColor color) {
 QImage drawPoster(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
                   int side, const pattern::DrawOptions& options,
                   std::optional<platform::RuntimeError::Number>* error) {
-  const QSize shown = surface.size();
-  if (shown.isEmpty() || side <= 0) return {};
-  const double ratio = static_cast<double>(side) / shown.width();
-  const QSize size(side, static_cast<int>(std::lround(shown.height() * ratio)));
+  const QSize size = posterSize(surface, side);
+  if (size.isEmpty()) return {};
+  const double ratio = static_cast<double>(side) / surface.size().width();
   platform::Canvas poster = surface.blankLike(size, surface.devicePixelRatio() * ratio);
   if (poster.size() != size) return {};
   try {

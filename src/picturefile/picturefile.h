@@ -36,24 +36,27 @@ WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
                       const platform::Canvas& surface, int side, pattern::DrawMonitor* monitor,
                       std::optional<platform::RuntimeError::Number>* error = nullptr);
 
+struct PosterOptions {
+  pattern::DrawMonitor* monitor = nullptr;  // hears of the whole job's progress; may cancel
+  int strips = 0;                           // as in pattern::DrawOptions
+  int bandRows = 0;  // rows drawn and packed at a time; 0 for about kBandBytes of pixels
+};
+inline constexpr int kBandBytes = 16 << 20;
+
+// The poster of drawPoster(), the same pixels, written as PNG band by band: a band of rows is
+// drawn while the band before it is packed on a thread of its own, so that memory holds two
+// bands, not the poster. The monitor hears of the whole job, drawing and packing, and may cancel
+// at any moment of it, between two rows. The runtime error the drawing ends in goes to `error`.
+WriterResult writePngPoster(QIODevice& out, const pattern::ParameterSet& parameters,
+                            const platform::Canvas& surface, int side, const PosterOptions& options,
+                            std::optional<platform::RuntimeError::Number>* error = nullptr);
+
+// The size in pixels of a poster of `side` pixels across of `surface`.
+QSize posterSize(const platform::Canvas& surface, int side);
+
 // Writes `image` as PNG. The monitor, when given, hears of progress while the bytes go out and may
 // cancel.
 WriterResult writePng(QIODevice& out, const QImage& image, pattern::DrawMonitor* monitor = nullptr);
-
-// A part of a longer piece of work: tells `whole` of progress from `from` on, for `share` of it.
-class PartOfWork : public pattern::DrawMonitor {
- public:
-  PartOfWork(pattern::DrawMonitor* whole, double from, double share)
-      : whole_(whole), from_(from), share_(share) {}
-  bool keepGoing(double done) override {
-    return !whole_ || whole_->keepGoing(from_ + share_ * done);
-  }
-
- private:
-  pattern::DrawMonitor* whole_;
-  double from_;
-  double share_;
-};
 
 // A file name for the picture of `parameters`, such as "Quirlbild 137,50° 200.png": the angle in
 // degrees with two decimals and the number of row 0, in German notation.

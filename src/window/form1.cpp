@@ -485,17 +485,10 @@ void Form1::savePoster() {
           return picturefile::writeSvg(out, parameters, surface, *side, &progress_, &drawingError);
         });
       } else {
-        // Drawing a large poster takes about as long as packing its pixels into PNG.
-        picturefile::PartOfWork drawing(&progress_, 0, 0.5);
-        picturefile::PartOfWork packing(&progress_, 0.5, 0.5);
-        const QImage poster =
-            picturefile::drawPoster(parameters, surface, *side, {&drawing}, &drawingError);
-        if (poster.isNull()) {
-          outcome.reason = QStringLiteral("Für ein Bild dieser Größe fehlt der Arbeitsspeicher.");
-        } else {
-          outcome = picturefile::writeWhole(
-              path, [&](QIODevice& out) { return picturefile::writePng(out, poster, &packing); });
-        }
+        outcome = picturefile::writeWhole(path, [&](QIODevice& out) {
+          return picturefile::writePngPoster(out, parameters, surface, *side, {&progress_},
+                                             &drawingError);
+        });
       }
     } catch (const platform::Interrupted&) {
       outcome.state = picturefile::WriteOutcome::State::Cancelled;

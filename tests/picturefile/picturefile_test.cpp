@@ -60,6 +60,32 @@ TEST_P(PictureOf, PosterOfThreeTimesTheSideIsTheSurfaceAtScreenScaleThree) {
   EXPECT_TRUE(poster == atScaleThree.screen());
 }
 
+// The PNG poster, drawn and packed band by band, read back by Qt's own reader (libpng).
+QImage pngPosterOf(const pattern::ParameterSet& parameters, const platform::Canvas& surface,
+                   int side, picturefile::PosterOptions options,
+                   std::optional<platform::RuntimeError::Number>* error = nullptr) {
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  const WriterResult result =
+      picturefile::writePngPoster(file, parameters, surface, side, options, error);
+  EXPECT_TRUE(result.ok);
+  return QImage::fromData(file.data(), "png").convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_P(PictureOf, PngPosterBandByBandIsThePosterDrawnWhole) {
+  platform::Canvas surface = mainSurface();
+  surface.setBackColor(GetParam().background);
+  const QImage whole = picturefile::drawPoster(GetParam().parameters, surface, 1000, {});
+  ASSERT_EQ(whole.size(), QSize(1000, 1000));
+  // Bands of one row, of a few rows that circles cross, of rows that do not divide the poster's,
+  // and the default of one band; on one thread and on every core.
+  for (const auto& [rows, strips] : {std::pair{1, 1}, {7, 0}, {64, 1}, {333, 0}, {0, 0}}) {
+    const QImage banded =
+        pngPosterOf(GetParam().parameters, surface, 1000, {nullptr, strips, rows});
+    EXPECT_TRUE(banded == whole) << rows << " rows a band";
+  }
+}
+
 // Mean colour of 8 x 8 blocks: the two renderers antialias edges each their own way.
 QImage blocks(const QImage& image) {
   return image.scaled(image.size() / 8, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)

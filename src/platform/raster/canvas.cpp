@@ -47,7 +47,8 @@ QColor toQColor(OleColor color) {
 
 void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
   devicePixels = devicePixels.expandedTo(QSize(0, 0));
-  if (layer_.size() == devicePixels && devicePixelRatio_ == devicePixelRatio && !layer_.isNull()) {
+  if (layer_.size() == devicePixels && area_ == devicePixels && firstRow_ == 0 &&
+      devicePixelRatio_ == devicePixelRatio && !layer_.isNull()) {
     return;
   }
   QImage fresh(devicePixels, QImage::Format_ARGB32_Premultiplied);
@@ -57,6 +58,8 @@ void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
     painter.drawImage(QRectF(QPointF(0, 0), QSizeF(devicePixels)), layer_);
   }
   layer_ = std::move(fresh);
+  area_ = devicePixels;
+  firstRow_ = 0;
   screen_.resize(devicePixels);
   devicePixelRatio_ = devicePixelRatio;
   const qint64 area = qint64{devicePixels.width()} * devicePixels.height();
@@ -79,23 +82,23 @@ void Canvas::Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16
 }
 
 double Canvas::scaleWidth() const {
-  return scale_.set ? scale_.width : layer_.width() / devicePixelRatio_ * kTwipsPerPixel;
+  return scale_.set ? scale_.width : area_.width() / devicePixelRatio_ * kTwipsPerPixel;
 }
 
 double Canvas::scaleHeight() const {
-  return scale_.set ? scale_.height : layer_.height() / devicePixelRatio_ * kTwipsPerPixel;
+  return scale_.set ? scale_.height : area_.height() / devicePixelRatio_ * kTwipsPerPixel;
 }
 
 QPointF Canvas::toUser(QPointF devicePos) const {
-  return {scale_.left + devicePos.x() * scaleWidth() / layer_.width(),
-          scale_.top + devicePos.y() * scaleHeight() / layer_.height()};
+  return {scale_.left + devicePos.x() * scaleWidth() / area_.width(),
+          scale_.top + devicePos.y() * scaleHeight() / area_.height()};
 }
 
 QRectF Canvas::visibleArea() const {
   // A circle's outline and its antialiased edge reach that far past its path.
   const double reach = edgeReach();
   const QPointF topLeft = toUser(QPointF(-reach, -reach));
-  const QPointF bottomRight = toUser(QPointF(layer_.width() + reach, layer_.height() + reach));
+  const QPointF bottomRight = toUser(QPointF(area_.width() + reach, area_.height() + reach));
   return QRectF(topLeft, bottomRight).normalized();
 }
 
@@ -144,8 +147,8 @@ void Canvas::Circle(float x, float y, float radius, OleColor outline) {
 [[gnu::always_inline]] inline Canvas::DeviceCircle Canvas::toDevice(float x, float y, float radius,
                                                                     QRgb outline, QRgb fill) const {
   // Device pixels per user unit; the radius is measured in the horizontal unit.
-  const double perUnitX = layer_.width() / scaleWidth();
-  const double perUnitY = layer_.height() / scaleHeight();
+  const double perUnitX = area_.width() / scaleWidth();
+  const double perUnitY = area_.height() / scaleHeight();
   CircleStyle style;
   style.outline = outline;
   style.fill = fill;
@@ -158,17 +161,19 @@ void Canvas::Circle(float x, float y, float radius, OleColor outline) {
 void Canvas::drawCircle(float x, float y, float radius, QRgb outline) {
   if (layer_.isNull()) return;
   const DeviceCircle c = toDevice(x, y, radius, outline, opaque(fillColor_));
-  noteDrawn(rasterizers_.front().draw(layer_, c.cx, c.cy, c.r, c.style));
+  const ImageView view = layerView();
+  noteDrawn(rasterizers_.front().draw(view, c.cx, c.cy, c.r, c.style, view.rect()));
 }
 
-void Canvas::noteDrawn(const QRect& touched) {
-  if (touched.isEmpty()) return;
+void Canvas::noteDrawn(const QRect& touchedInArea) {
+  if (touchedInArea.isEmpty()) return;
+  const QRect touched = touchedInArea.translated(0, -firstRow_);
   drawn_.add(touched);
   changed(touched);
 }
 
 double Canvas::devicePixelsPerUnit() const {
-  return layer_.isNull() ? 0.0 : std::abs(layer_.width() / scaleWidth());
+  return layer_.isNull() ? 0.0 : std::abs(area_.width() / scaleWidth());
 }
 
 int Canvas::maxStrips() const {
@@ -181,17 +186,19 @@ void Canvas::beginStrips(int strips, const QRectF& reach) {
   strips = std::clamp(strips, 1, maxStrips());
   // Rows that the discs can reach, shared out evenly; the first and last strips run on to the
   // layer's edges, so every row belongs to one strip.
-  const double perUnitY = layer_.height() / scaleHeight();
+  // In the area's rows; a band canvas shares out its own.
+  const double perUnitY = area_.height() / scaleHeight();
   const double a = (reach.top() - scale_.top) * perUnitY;
   const double b = (reach.bottom() - scale_.top) * perUnitY;
-  const double height = layer_.height();
-  const double top = std::clamp(std::floor(std::min(a, b)), 0.0, height);
-  const double bottom = std::clamp(std::ceil(std::max(a, b)), top, height);
+  const int endRow = firstRow_ + layer_.height();
+  const double top = std::clamp(std::floor(std::min(a, b)), static_cast<double>(firstRow_),
+                                static_cast<double>(endRow));
+  const double bottom = std::clamp(std::ceil(std::max(a, b)), top, static_cast<double>(endRow));
   stripRows_.resize(static_cast<std::size_t>(strips));
   for (int s = 0; s < strips; ++s) {
-    const int first = s == 0 ? 0 : static_cast<int>(top + (bottom - top) * s / strips);
-    const int end = s == strips - 1 ? layer_.height()
-                                    : static_cast<int>(top + (bottom - top) * (s + 1) / strips);
+    const int first = s == 0 ? firstRow_ : static_cast<int>(top + (bottom - top) * s / strips);
+    const int end =
+        s == strips - 1 ? endRow : static_cast<int>(top + (bottom - top) * (s + 1) / strips);
     stripRows_[static_cast<std::size_t>(s)] = {first, end};
   }
   if (rasterizers_.size() < stripRows_.size()) rasterizers_.resize(stripRows_.size());
@@ -204,7 +211,7 @@ void Canvas::beginStrips(int strips, const QRectF& reach) {
                             2);
   }
   // Taken here, on this thread: QImage::bits() detaches, which no two threads may do at once.
-  stripView_ = ImageView(layer_);
+  stripView_ = layerView();
 }
 
 void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
@@ -215,8 +222,8 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   Damage& drawn = stripDrawn_[static_cast<std::size_t>(strip)];
   // Already all of the layer: no more rectangles to note.
   if (drawn_.all()) drawn.addAll();
-  const double perUnitX = layer_.width() / scaleWidth();
-  const double perUnitY = layer_.height() / scaleHeight();
+  const double perUnitX = area_.width() / scaleWidth();
+  const double perUnitY = area_.height() / scaleHeight();
   const double deviceRadius = double{radius} * std::abs(perUnitX);
   const double margin = deviceRadius + edgeReach();
   const double above = first - margin;
@@ -284,6 +291,18 @@ Canvas Canvas::blankLike(QSize devicePixels, double devicePixelRatio) const {
   // Fresh and transparent: a Cls has nothing to clear.
   blank.drawn_.clear();
   return blank;
+}
+
+Canvas Canvas::bandLike(QSize devicePixels, double devicePixelRatio, int rows) const {
+  Canvas band = blankLike(QSize(devicePixels.width(), std::clamp(rows, 0, devicePixels.height())),
+                          devicePixelRatio);
+  band.area_ = band.layer_.isNull() ? QSize(0, 0) : devicePixels;
+  return band;
+}
+
+void Canvas::moveBandTo(int first) {
+  Cls();
+  firstRow_ = std::clamp(first, 0, std::max(0, area_.height() - layer_.height()));
 }
 
 QImage Canvas::picture() const {

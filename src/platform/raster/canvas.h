@@ -39,12 +39,21 @@ class Canvas : public DrawingSurface {
   // Sets the drawing area to `devicePixels` at `devicePixelRatio` device pixels per logical pixel.
   // What is drawn is kept, scaled to the new size.
   void resize(QSize devicePixels, double devicePixelRatio);
-  QSize size() const { return layer_.size(); }
+  // The drawing area, in device pixels; a band canvas holds some of its rows.
+  QSize size() const { return area_; }
   double devicePixelRatio() const { return devicePixelRatio_; }
   // A blank canvas of `devicePixels` at `devicePixelRatio` with this one's user scale, colours and
   // fill style: the same picture drawn at another density. Null-sized when there is not memory
   // enough for its pixels.
   Canvas blankLike(QSize devicePixels, double devicePixelRatio) const;
+  // The same for a band canvas of `rows` rows (at most the area's), at first its top rows. Its
+  // layer is null when there is not memory enough for it.
+  Canvas bandLike(QSize devicePixels, double devicePixelRatio, int rows) const;
+  // Moves a band canvas to rows [first, first + its rows) of its area, cut to the area, clearing
+  // what it has drawn.
+  void moveBandTo(int first);
+  // The area's first row that the canvas holds: 0 unless it is a band canvas.
+  int firstRow() const { return firstRow_; }
 
   // Sets the user scale: (x1, y1) is the top-left corner, (x2, y2) the bottom-right. Without one,
   // the scale is twips of the logical size.
@@ -73,7 +82,7 @@ class Canvas : public DrawingSurface {
   // Keeps what is drawn, now on the new colour.
   void setBackColor(OleColor color);
 
-  // What is drawn, without the back colour: transparent where nothing is.
+  // What is drawn, without the back colour: transparent where nothing is. A band canvas's rows.
   const QImage& drawing() const { return layer_; }
   // Whether nothing has been drawn since the last Cls.
   bool isBlank() const { return drawn_.empty(); }
@@ -113,8 +122,12 @@ class Canvas : public DrawingSurface {
   void changedAll();
   double scaleWidth() const;
   double scaleHeight() const;
+  // The layer's pixels, in the area's rows.
+  ImageView layerView() { return ImageView(layer_, firstRow_, area_); }
 
-  QImage layer_;  // premultiplied ARGB, transparent where nothing is drawn
+  QSize area_;        // the drawing area, device pixels
+  int firstRow_ = 0;  // the area's row that the layer's first row holds
+  QImage layer_;      // premultiplied ARGB, transparent where nothing is drawn
   double devicePixelRatio_ = 1.0;
   // One rasteriser a strip; the first also draws single circles.
   std::vector<CircleRasterizer> rasterizers_ = std::vector<CircleRasterizer>(1);

@@ -274,9 +274,9 @@ namespace {
   // this runs for every circle.
   const QRect& a = placement.area;
   const QRect visible(
-      QPoint(std::max({a.left(), clip.left(), 0}), std::max({a.top(), clip.top(), 0})),
+      QPoint(std::max({a.left(), clip.left(), 0}), std::max({a.top(), clip.top(), image.firstRow})),
       QPoint(std::min({a.right(), clip.right(), image.size.width() - 1}),
-             std::min({a.bottom(), clip.bottom(), image.size.height() - 1})));
+             std::min({a.bottom(), clip.bottom(), image.firstRow + image.rows - 1})));
   if (visible.isEmpty()) return {};
 
   for (int y = visible.top(); y <= visible.bottom(); ++y) {
@@ -387,7 +387,7 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
   const __m128i offset = _mm_add_epi32(_mm_mullo_epi32(top, _mm_set1_epi32(places.stride)), left);
   const __m128i skipped =
       _mm_mullo_epi32(_mm_sub_epi32(top, _mm256_extracti128_si256(at, 1)), stride);
-  const __m256i dst = _mm256_add_epi64(_mm256_set1_epi64x(reinterpret_cast<long long>(places.bits)),
+  const __m256i dst = _mm256_add_epi64(_mm256_set1_epi64x(static_cast<long long>(places.origin)),
                                        _mm256_slli_epi64(_mm256_cvtepi32_epi64(offset), 2));
   const __m256i src =
       _mm256_add_epi64(pixels, _mm256_slli_epi64(_mm256_cvtepi32_epi64(skipped), 2));
@@ -497,7 +497,7 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
       places.end[lane + 4] = insideBottom;
     }
     places.stride = static_cast<int>(image.stride);
-    places.bits = image.bits;
+    places.origin = image.origin();
     std::size_t k = 0;
     for (; k + 4 <= circles.size(); k += 4) {
       if (!set) {

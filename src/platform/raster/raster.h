@@ -30,19 +30,33 @@ struct CircleStyle {
 };
 
 // The pixels of a premultiplied ARGB image, taken once on the calling thread, so that several
-// threads can each draw into their own rows of it without touching the QImage.
+// threads can each draw into their own rows of it without touching the QImage. The image may hold
+// only a band of the rows of a taller area (a poster drawn band by band): rows are numbered in the
+// area, and only those of the band can be drawn on, so that every pixel gets the value it would
+// get in an image of the whole area.
 struct ImageView {
-  QRgb* bits = nullptr;
+  QRgb* bits = nullptr;  // the first row held
   qsizetype stride = 0;  // in pixels
-  QSize size;
+  QSize size;            // of the whole area
+  int firstRow = 0;      // the area's row that bits holds
+  int rows = 0;          // rows held, from firstRow on
 
   ImageView() = default;
-  explicit ImageView(QImage& image)
+  explicit ImageView(QImage& image, int areaFirstRow = 0, QSize areaSize = {})
       : bits(reinterpret_cast<QRgb*>(image.bits())),
         stride(image.bytesPerLine() / 4),
-        size(image.size()) {}
-  QRgb* row(int y) const { return bits + y * stride; }
-  QRect rect() const { return QRect(QPoint(0, 0), size); }
+        size(areaSize.isValid() ? areaSize : image.size()),
+        firstRow(areaFirstRow),
+        rows(image.height()) {}
+  QRgb* row(int y) const { return bits + (y - firstRow) * stride; }
+  // The pixels held, in the area's coordinates.
+  QRect rect() const { return QRect(0, firstRow, size.width(), rows); }
+  // The address that row 0 of the area would have, for offsets computed in the area's rows; an
+  // integer, as the band's rows before it are not there.
+  std::intptr_t origin() const {
+    return reinterpret_cast<std::intptr_t>(bits) -
+           static_cast<std::intptr_t>(firstRow) * stride * static_cast<std::intptr_t>(sizeof(QRgb));
+  }
 };
 
 // Draws a circle with centre (cx, cy) and radius r, all in device pixels of `image` (pixel (i, j)
@@ -170,7 +184,7 @@ class CircleRasterizer {
     alignas(32) std::int32_t first[8];
     alignas(32) std::int32_t end[8];
     int stride;
-    QRgb* bits;
+    std::intptr_t origin;  // ImageView::origin()
   };
   // The blits of four circles drawn from sprites of `set` (eight positions a pixel, rows of up
   // to sixteen pixels) whose columns lie wholly inside the area, their rows cut to the area's,

@@ -7,6 +7,12 @@
 
 namespace platform {
 
+void composeRow(const QRgb* layer, QRgb back, QRgb* out, int count) {
+  for (int x = 0; x < count; ++x) {
+    out[x] = (layer[x] + byteMul(back, 255 - (layer[x] >> 24))) | 0xFF000000;
+  }
+}
+
 void ScreenImage::resize(QSize devicePixels) {
   image_ = QImage(devicePixels, QImage::Format_RGB32);
   dirty_.assign(static_cast<std::size_t>(tilesX()) * tilesY(), 0);
@@ -31,11 +37,7 @@ void ScreenImage::composeTiles(const QImage& layer, QRgb back, int tileRow, int 
   for (int y = area.top(); y <= area.bottom(); ++y) {
     const auto* src = reinterpret_cast<const QRgb*>(layerBits + y * layerStride) + area.left();
     auto* dst = reinterpret_cast<QRgb*>(screenBits + y * screenStride) + area.left();
-    // Premultiplied source-over onto an opaque colour, without branches or lookups, so that the
-    // compiler can do several pixels at once.
-    for (int x = 0; x < area.width(); ++x) {
-      dst[x] = (src[x] + byteMul(back, 255 - (src[x] >> 24))) | 0xFF000000;
-    }
+    composeRow(src, back, dst, area.width());
   }
 }
 

@@ -13,6 +13,11 @@
 
 namespace platform {
 
+// What the screen shows of `count` pixels of a layer with `back` under it: premultiplied
+// source-over onto an opaque colour, opaque, without branches or lookups, so that the compiler
+// can do several pixels at once.
+void composeRow(const QRgb* layer, QRgb back, QRgb* out, int count);
+
 class ScreenImage {
  public:
   // Side of the square tiles in which changes are tracked, in device pixels.
