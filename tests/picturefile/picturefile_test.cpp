@@ -128,6 +128,55 @@ INSTANTIATE_TEST_SUITE_P(Cases, PictureOf, testing::ValuesIn(kCases),
                            return testNameOf(param.param.name);
                          });
 
+// Hears of a poster's progress; stops it once the share done reaches `stopAt`.
+class ProgressLog : public pattern::DrawMonitor {
+ public:
+  explicit ProgressLog(double stopAt = 2) : stopAt_(stopAt) {}
+  bool keepGoing(double done) override {
+    if (stopped) ++callsAfterStop;
+    shares.push_back(done);
+    stopped = stopped || done >= stopAt_;
+    return !stopped;
+  }
+  std::vector<double> shares;
+  bool stopped = false;
+  int callsAfterStop = 0;
+
+ private:
+  double stopAt_;
+};
+
+TEST(PngPoster, ProgressCountsDrawingAndPackingAndMovesSteadily) {
+  // Many small circles: the drawing is most of the work, which the packing follows.
+  ProgressLog log;
+  const QImage poster =
+      pngPosterOf({300000, 2, 0.03, 0, 137.5}, mainSurface(), 2000, {&log, 0, 50});
+  ASSERT_EQ(poster.size(), QSize(2000, 2000));
+  ASSERT_GE(log.shares.size(), 40u);
+  EXPECT_GT(log.shares.back(), 0.97);
+  EXPECT_LE(log.shares.back(), 1.0);
+  for (std::size_t k = 1; k < log.shares.size(); ++k) {
+    EXPECT_GE(log.shares[k], log.shares[k - 1]) << k;
+    EXPECT_LT(log.shares[k] - log.shares[k - 1], 0.1) << k;
+  }
+}
+
+class PngPosterCancelled : public testing::TestWithParam<double> {};
+
+TEST_P(PngPosterCancelled, StopsAtTheFirstNoAndTellsOfACancel) {
+  ProgressLog log(GetParam());
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
+  const WriterResult result =
+      picturefile::writePngPoster(file, {600, 2, 20, 0, 137.5}, mainSurface(), 4096, {&log, 0, 64});
+  EXPECT_TRUE(result.cancelled);
+  EXPECT_TRUE(log.stopped);
+  EXPECT_EQ(log.callsAfterStop, 0);
+  EXPECT_LT(log.shares.back(), GetParam() + 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shares, PngPosterCancelled, testing::Values(0.1, 0.5, 0.9));
+
 TEST(Poster, TooLargeForMemoryIsNullNotHalfAPicture) {
   EXPECT_TRUE(picturefile::drawPoster({600, 2, 20, 0, 137.5}, mainSurface(), 1 << 20, {}).isNull());
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,6 +112,8 @@ struct CancelCase {
   const char* row0;  // the texts of rows 0 and 2
   const char* row2;
   int side;
+  int atStep;   // the bar's value (of its maximum 1000) from which on it is cancelled
+  bool escape;  // by Escape, else by the indicator's button
 };
 
 class CancelledPoster : public PictureKeys, public testing::WithParamInterface<CancelCase> {};
@@ -121,23 +124,39 @@ TEST_P(CancelledPoster, WritesNothing) {
   chosen = QString::fromLatin1(GetParam().file);
   posterSide = GetParam().side;
   form.drawingProgress().setShowAfterMs(0);
-  // The indicator's button, pressed as soon as it is up.
+  // Cancelled as soon as the indicator is up and its bar has got that far.
   QTimer cancel;
-  QObject::connect(&cancel, &QTimer::timeout, &form, [this] {
-    if (form.drawingProgress().indicator()) form.drawingProgress().cancelButton()->click();
+  int cancelledAt = -1;
+  QObject::connect(&cancel, &QTimer::timeout, &form, [&] {
+    QWidget* const indicator = form.drawingProgress().indicator();
+    if (!indicator || cancelledAt >= 0) return;
+    const int at = indicator->findChild<QProgressBar*>()->value();
+    if (at < GetParam().atStep) return;
+    cancelledAt = at;
+    if (GetParam().escape) {
+      QTest::keyClick(form.hscParameter[4], Qt::Key_Escape);
+    } else {
+      form.drawingProgress().cancelButton()->click();
+    }
   });
   cancel.start(1);
   press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   cancel.stop();
+  EXPECT_GE(cancelledAt, GetParam().atStep);
   EXPECT_EQ(form.Text1->text(), QStringLiteral("Poster abgebrochen, nichts gespeichert"));
   EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
   EXPECT_EQ(messageBox(), nullptr);
 }
 
-// A large PNG is cancelled while its pixels are packed, a large SVG while its circles are written.
-INSTANTIATE_TEST_SUITE_P(Formats, CancelledPoster,
-                         testing::Values(CancelCase{"poster.png", "200", "20", 8192},
-                                         CancelCase{"poster.svg", "1000000", "0.001", 685}));
+// A large PNG is cancelled while it is drawn and while its rows are packed (past the middle, where
+// only packing is left for the start values), a large SVG while its circles are written.
+INSTANTIATE_TEST_SUITE_P(
+    Formats, CancelledPoster,
+    testing::Values(CancelCase{"poster.png", "200", "20", 8192, 0, false},
+                    CancelCase{"poster.png", "200", "20", 8192, 600, false},
+                    CancelCase{"poster.png", "200", "20", 8192, 900, true},
+                    CancelCase{"poster.png", "1000000", "0.001", 2048, 100, true},
+                    CancelCase{"poster.svg", "1000000", "0.001", 685, 0, false}));
 
 // A drawing that ends in an overflow: the poster shows the circles up to it, as the surface does,
 // and the error is reported as the surface's drawing reports it.
