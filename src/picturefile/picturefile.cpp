@@ -69,7 +69,9 @@ WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
                       std::optional<platform::RuntimeError::Number>* error) {
   const pattern::DrawingPlan plan = pattern::planDrawing(parameters, surface);
   if (error) *error = plan.error;
-  const QRectF area = surface.visibleArea();
+  // What the surface shows, edge to edge: its user area, without the margin that the renderer
+  // looks into for circles whose edges reach in.
+  const QRectF area = surface.userArea();
   const QSize shown = surface.size();
   const int height = shown.isEmpty()
                          ? side

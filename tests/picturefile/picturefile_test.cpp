@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 
@@ -121,6 +123,45 @@ TEST_P(PictureOf, SvgReadBackShowsThePicture) {
     }
   }
   EXPECT_LE(worst, 48) << "the most a block's mean colour differs";
+}
+
+// The share of the pixels of `a` whose every channel lies within `tolerance` of `b`'s.
+double shareAlike(const QImage& a, const QImage& b, int tolerance) {
+  if (a.size() != b.size()) return 0;
+  qint64 alike = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y);
+      const QRgb q = b.pixel(x, y);
+      alike += std::abs(qRed(p) - qRed(q)) <= tolerance &&
+               std::abs(qGreen(p) - qGreen(q)) <= tolerance &&
+               std::abs(qBlue(p) - qBlue(q)) <= tolerance;
+    }
+  }
+  return static_cast<double>(alike) / (qint64{a.width()} * a.height());
+}
+
+TEST_P(PictureOf, SvgRenderedByLibrsvgIsThePngPosterOfThatSize) {
+  const QString rsvg = QStandardPaths::findExecutable(QStringLiteral("rsvg-convert"));
+  if (rsvg.isEmpty()) GTEST_SKIP() << "rsvg-convert is not installed (scripts/install-deps)";
+  const platform::Canvas surface = drawnSurface();
+  QTemporaryDir folder;
+  QFile svg(folder.filePath(QStringLiteral("poster.svg")));
+  ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(picturefile::writeSvg(svg, GetParam().parameters, surface, 2055, nullptr).ok);
+  svg.close();
+  const QString rendered = folder.filePath(QStringLiteral("rendered.png"));
+  QProcess convert;
+  convert.start(rsvg, {QStringLiteral("-o"), rendered, svg.fileName()});
+  ASSERT_TRUE(convert.waitForFinished(60000));
+  ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
+  const QImage read = QImage(rendered).convertToFormat(QImage::Format_RGB32);
+  const QImage png = pngPosterOf(GetParam().parameters, surface, 2055, {});
+  ASSERT_EQ(read.size(), QSize(2055, 2055));
+  // Every circle in its place and of its size, outline included: only the antialiased edges,
+  // which each renderer works out its own way, may differ much.
+  EXPECT_GT(shareAlike(read, png, 24), 0.995);
+  EXPECT_GT(shareAlike(blocks(read), blocks(png), 24), 0.999);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PictureOf, testing::ValuesIn(kCases),

@@ -94,6 +94,10 @@ QPointF Canvas::toUser(QPointF devicePos) const {
           scale_.top + devicePos.y() * scaleHeight() / area_.height()};
 }
 
+QRectF Canvas::userArea() const {
+  return QRectF(toUser(QPointF(0, 0)), toUser(QPointF(area_.width(), area_.height()))).normalized();
+}
+
 QRectF Canvas::visibleArea() const {
   // A circle's outline and its antialiased edge reach that far past its path.
   const double reach = edgeReach();

@@ -60,6 +60,8 @@ class Canvas : public DrawingSurface {
   void Scale(std::int16_t x1, std::int16_t y1, std::int16_t x2, std::int16_t y2);
   // The user coordinates of a position in device pixels.
   QPointF toUser(QPointF devicePos) const;
+  // The part of the user coordinate space that the drawing area shows, edge to edge.
+  QRectF userArea() const;
 
   void Cls() override;
   void setFillColor(OleColor color) override;
