@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/errordialog.h"
 #include "programinfo/programinfo.h"
+#include "quitsignals.h"
 #include "runtime/events.h"
 #include "window/form1.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   platform::setErrorSink(platform::showErrorDialog);
 
   window::Form1 form;
+  closeOnQuitSignals(&form);
   form.show();
   return QApplication::exec();
 }

@@ -84,23 +84,65 @@ QString notWrittenMessage(const QString& path, const QString& reason) {
       .arg(QDir::toNativeSeparators(path), reason);
 }
 
+namespace {
+
+// The file that `path` names: a symbolic link is followed to its target, as far as it leads, so
+// that saving over a link writes to the file it points at and the link stays.
+QFileInfo fileNamedBy(const QString& path) {
+  QFileInfo info(path);
+  // As many links as the system itself follows before it gives up.
+  constexpr int kMostLinks = 40;
+  for (int link = 0; link < kMostLinks && info.isSymLink(); ++link) {
+    info.setFile(info.symLinkTarget());
+  }
+  return info;
+}
+
+// The longest name, in bytes, that `folder` takes.
+long longestNameIn(const QByteArray& folder) {
+  const long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
+  return longest > 0 ? longest : 255;
+}
+
+// A hidden name beside the target for the file being written: the target's own name where the
+// folder takes a name that long, else a short one.
+QByteArray temporaryName(const QByteArray& folder, const QByteArray& fileName, long longest) {
+  const QByteArray own = "." + fileName + ".XXXXXX";
+  return folder + "/" + (own.size() <= longest ? own : QByteArray(".quirlbild.XXXXXX"));
+}
+
+}  // namespace
+
 WriteOutcome writeWhole(const QString& path, const Writer& write) {
-  const QFileInfo target(path);
-  if (target.fileName().isEmpty()) return failed(QStringLiteral("Der Name ist leer."));
+  if (QFileInfo(path).fileName().isEmpty()) return failed(QStringLiteral("Der Name ist leer."));
+  const QFileInfo target = fileNamedBy(path);
   if (target.isDir()) return failed(reasonOf(EISDIR));
   const QByteArray folder = QFile::encodeName(target.absolutePath());
   struct stat folderStat {};
   if (::stat(folder.constData(), &folderStat) != 0) return failed(reasonOf(errno));
   if (!S_ISDIR(folderStat.st_mode)) return failed(reasonOf(ENOTDIR));
+  const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
+  const QByteArray fileName = QFile::encodeName(target.fileName());
+  const long longest = longestNameIn(folder);
+  // Told before the picture is made, not after.
+  if (fileName.size() > longest) return failed(reasonOf(ENAMETOOLONG));
 
-  // A hidden name in the same folder, so that the rename cannot cross file systems.
-  QByteArray temporary = folder + "/." + QFile::encodeName(target.fileName()) + ".XXXXXX";
+  // In the same folder, so that the rename cannot cross file systems.
+  QByteArray temporary = temporaryName(folder, fileName, longest);
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return failed(reasonOf(errno));
-  // mkstemp makes the file private; a saved picture gets the usual rights of a new file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  // mkstemp makes the file private. A file written over keeps its rights; a new one gets the
+  // usual rights of a new file.
+  struct stat existing {};
+  mode_t mode = 0;
+  if (::stat(targetName.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd, mode);
 
   // Gives up: the temporary file goes, the target stays as it was.
   bool descriptorOpen = true;
@@ -124,7 +166,6 @@ WriteOutcome writeWhole(const QString& path, const Writer& write) {
   if (::fsync(fd) != 0) return giveUp(failed(reasonOf(errno)));
   descriptorOpen = false;
   if (::close(fd) != 0) return giveUp(failed(reasonOf(errno)));
-  const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
   if (::rename(temporary.constData(), targetName.constData()) != 0) {
     return giveUp(failed(reasonOf(errno)));
   }

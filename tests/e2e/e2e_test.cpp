@@ -16,11 +16,14 @@
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
@@ -195,6 +198,8 @@ class RealProgram {
 
   bool exitsWithin(int ms) { return process_.waitForFinished(ms); }
   int exitCode() const { return process_.exitCode(); }
+  QProcess::ExitStatus exitStatus() const { return process_.exitStatus(); }
+  qint64 processId() const { return process_.processId(); }
 
  private:
   QProcess process_;
@@ -557,6 +562,51 @@ TEST_F(RealWindow, PictureKeysReachTheDesktop) {
   double share = 0;
   EXPECT_TRUE(program.shows(expectedSurface({600, 2, 20, 0, 137.51}, 0x00FFFFFF), &share)) << share;
 }
+
+// The system asks the program to end while it writes a poster (a desktop sends SIGTERM at
+// log-out, a terminal SIGINT or SIGHUP): it ends as when its window is closed, with nothing left
+// of the file but what was there before.
+class QuitSignal : public RealWindow, public testing::WithParamInterface<int> {};
+
+TEST_P(QuitSignal, DuringAPosterEndsTheProgramAndLeavesNothingBehind) {
+  QTemporaryDir folder;
+  RealProgram program;
+  program.settled();
+  click(surfaceRect().topLeft() + QPoint(13, 13));
+  QTest::qWait(300);
+  xdotool({"key", "ctrl+shift+s"});
+  ASSERT_TRUE(windowShown(QStringLiteral("Poster speichern")));
+  QTest::qWait(300);
+  // The largest poster, then the file's name, typed whole into the file dialog.
+  xdotool({"key", "ctrl+a"});
+  xdotool({"type", "16384"});
+  xdotool({"key", "Return"});
+  QTest::qWait(800);
+  xdotool({"key", "ctrl+a"});
+  xdotool({"type", "--delay", "10", folder.filePath(QStringLiteral("poster.png"))});
+  xdotool({"key", "Return"});
+  // The file is being written under its temporary name.
+  QElapsedTimer waited;
+  waited.start();
+  const auto files = [&] {
+    return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+  };
+  while (files().isEmpty() && waited.elapsed() < 10000) QTest::qWait(20);
+  ASSERT_EQ(files().size(), 1) << "no poster is being written";
+  ASSERT_TRUE(files().front().startsWith('.')) << files().front().toStdString();
+  ::kill(static_cast<pid_t>(program.processId()), GetParam());
+  ASSERT_TRUE(program.exitsWithin(5000)) << "the program still runs";
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_EQ(files(), QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, QuitSignal, testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const testing::TestParamInfo<int>& signal) {
+                           return std::string(signal.param == SIGTERM  ? "SIGTERM"
+                                              : signal.param == SIGINT ? "SIGINT"
+                                                                       : "SIGHUP");
+                         });
 
 TEST_F(RealWindow, KeysAndTheFocusMark) {
   RealProgram program;

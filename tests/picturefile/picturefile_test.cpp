@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -324,15 +325,78 @@ TEST_P(WriterStops, OldFileStaysWholeAndNoTemporaryIsLeft) {
 
 INSTANTIATE_TEST_SUITE_P(CancelledOrFailed, WriterStops, testing::Bool());
 
-TEST(WriteWhole, NewFileHasTheUsualRights) {
+struct RightsCase {
+  const char* name;
+  int existing;  // the rights of the file written over, or -1 for a new file
+  mode_t mask;   // the umask while it is written
+  unsigned expected;
+  friend void PrintTo(const RightsCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class WriteWholeRights : public testing::TestWithParam<RightsCase> {};
+
+TEST_P(WriteWholeRights, NewFileGetsTheUsualOnesAndAnOldOneKeepsItsOwn) {
   QTemporaryDir folder;
   const QString path = folder.filePath(QStringLiteral("bild.png"));
-  const mode_t mask = ::umask(022);
-  ASSERT_TRUE(picturefile::writeWhole(path, writeText).written());
+  const QByteArray name = QFile::encodeName(path);
+  if (GetParam().existing >= 0) {
+    ASSERT_TRUE(picturefile::writeWhole(path, writeText).written());
+    ASSERT_EQ(::chmod(name.constData(), static_cast<mode_t>(GetParam().existing)), 0);
+  }
+  const mode_t mask = ::umask(GetParam().mask);
+  const WriteOutcome outcome = picturefile::writeWhole(path, writeText);
   ::umask(mask);
+  ASSERT_TRUE(outcome.written());
   struct stat info {};
-  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  ASSERT_EQ(::stat(name.constData(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, GetParam().expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, WriteWholeRights,
+                         testing::Values(RightsCase{"new", -1, 022, 0644},
+                                         RightsCase{"new_private", -1, 077, 0600},
+                                         RightsCase{"private_kept", 0600, 022, 0600},
+                                         RightsCase{"group_readable_kept", 0640, 077, 0640}),
+                         [](const testing::TestParamInfo<RightsCase>& param) {
+                           return std::string(param.param.name);
+                         });
+
+TEST(WriteWhole, OverASymbolicLinkWritesTheFileItPointsAtAndKeepsTheLink) {
+  QTemporaryDir folder;
+  const QString target = folder.filePath(QStringLiteral("ordner/ziel.png"));
+  ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("ordner")));
+  QFile old(target);
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+  old.write("alt");
+  old.close();
+  // A link to a link to the file, the first one relative.
+  const QString link = folder.filePath(QStringLiteral("link.png"));
+  const QString linkToLink = folder.filePath(QStringLiteral("verweis.png"));
+  ASSERT_EQ(::symlink("ordner/ziel.png", QFile::encodeName(link).constData()), 0);
+  ASSERT_EQ(::symlink("link.png", QFile::encodeName(linkToLink).constData()), 0);
+  ASSERT_TRUE(picturefile::writeWhole(linkToLink, writeText).written());
+  QFile written(target);
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_EQ(written.readAll(), QByteArray("neu"));
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_TRUE(QFileInfo(linkToLink).isSymLink());
+  EXPECT_EQ(filesIn(folder.path()),
+            (QStringList{QStringLiteral("link.png"), QStringLiteral("verweis.png")}));
+  EXPECT_EQ(filesIn(folder.filePath(QStringLiteral("ordner"))),
+            QStringList{QStringLiteral("ziel.png")});
+}
+
+// Every name the file system takes is saved, up to its longest, although the temporary file's
+// own name would be longer.
+class WriteWholeLongName : public testing::TestWithParam<int> {};
+
+TEST_P(WriteWholeLongName, IsSavedUnderThatName) {
+  QTemporaryDir folder;
+  const QString name = QString(GetParam() - 4, QLatin1Char('x')) + QStringLiteral(".png");
+  ASSERT_TRUE(picturefile::writeWhole(folder.filePath(name), writeText).written());
+  EXPECT_EQ(filesIn(folder.path()), QStringList{name});
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, WriteWholeLongName, testing::Values(248, 249, 255));
 
 }  // namespace
