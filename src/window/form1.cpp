@@ -9,6 +9,7 @@
 #include "window/icon.h"
 #include "window/layout.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShortcut>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -512,6 +514,25 @@ void Form1::reportNotSaved(const QString& path, const QString& reason) {
 }
 
 void Form1::showHelp() {
+  if (QWidget* const modal = QApplication::activeModalWidget(); modal && modal != help_) {
+    // Beside a dialog that holds the window, help could not be used and would hide the dialog:
+    // it opens once the dialog has closed.
+    if (!helpAfterDialog_) {
+      helpAfterDialog_ = true;
+      const auto afterIt = [this] {
+        QTimer::singleShot(0, this, [this] {
+          helpAfterDialog_ = false;
+          platform::deliverEvent([this] { showHelp(); });
+        });
+      };
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        connect(dialog, &QDialog::finished, this, afterIt, Qt::SingleShotConnection);
+      } else {
+        connect(modal, &QObject::destroyed, this, afterIt, Qt::SingleShotConnection);
+      }
+    }
+    return;
+  }
   if (!help_) {
     help_ = new HelpWindow(this);
     help_->setAttribute(Qt::WA_DeleteOnClose);

@@ -146,6 +146,7 @@ class Form1 : public QWidget {
   DrawingProgress progress_{this};
   int posterSide_ = 4096;  // the side asked for last, in pixels
   QPointer<HelpWindow> help_;
+  bool helpAfterDialog_ = false;  // F1 came while a dialog held the window
 };
 
 // What the drawing surface shows, in German, for a screen reader: the points drawn with the

@@ -199,6 +199,34 @@ TEST_F(PictureKeys, CtrlSDuringALongDrawingOpensItsDialogAfterIt) {
   EXPECT_EQ(proposedNames, QStringList{QStringLiteral("Quirlbild 137,50° 3000000.png")});
 }
 
+// F1 while a dialog holds the window (typed during a long drawing, say, and run once the dialog
+// is up): help opens once the dialog is closed, where it can be used, and never covers it.
+TEST_F(PictureKeys, F1WhileADialogIsOpenOpensHelpAfterIt) {
+  bool helpWhileDialog = true;
+  form.dialogs.saveFile = [&](QWidget* parent, const QString& title, const QString& proposed,
+                              const QStringList& filters) {
+    // Qt's own file dialog, answered with Escape once F1 has been pressed in it.
+    QTimer::singleShot(0, &form, [&] {
+      form.showHelp();
+      QApplication::processEvents();
+      helpWhileDialog = form.helpWindow() != nullptr;
+      QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+    });
+    return window::chooseSaveFile(parent, title, proposed, filters);
+  };
+  press(QKeySequence(Qt::CTRL | Qt::Key_S));
+  EXPECT_FALSE(helpWhileDialog);
+  QApplication::processEvents();
+  window::HelpWindow* const help = form.helpWindow();
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  // It works: its button closes it.
+  help->findChild<QPushButton*>()->click();
+  QApplication::processEvents();
+  EXPECT_EQ(form.helpWindow(), nullptr);
+}
+
 TEST_F(PictureKeys, F1OpensHelpBesideTheWindowAndEscapeClosesIt) {
   press(QKeySequence(Qt::Key_F1));
   window::HelpWindow* const help = form.helpWindow();
