@@ -5,6 +5,9 @@
 #include "picturefile/pngencoder.h"
 #include "raster/screenimage.h"
 
+#include <QElapsedTimer>
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -64,6 +67,7 @@ class Packer {
   bool idle() const { return jobs_.empty(); }
   // Read while waiting, under the lock, or after the packer has been waited for.
   int rowsPacked() const { return rowsPacked_; }
+  double packSeconds() const { return packNanoseconds_ / 1e9; }
   bool failed() const { return failed_; }
   std::mutex& mutex() { return mutex_; }
 
@@ -85,6 +89,8 @@ class Packer {
         job = jobs_.front();
       }
       const QImage& layer = job.band->drawing();
+      QElapsedTimer packing;
+      packing.start();
       bool ok = true;
       for (int y = job.first; y < job.end && ok;) {
         const int reportAt = std::min(job.end, y + kRowsBetweenReports);
@@ -100,6 +106,7 @@ class Packer {
         rowsPacked_ = encoder_.rowsAdded();
         failed_ = !ok;
       }
+      packNanoseconds_ += packing.nsecsElapsed();
       {
         const std::lock_guard lock(mutex_);
         jobs_.pop_front();
@@ -117,6 +124,7 @@ class Packer {
   std::deque<Job> jobs_;  // the first is being packed
   QByteArray bytes_;      // packed, not yet handed on
   int rowsPacked_ = 0;
+  qint64 packNanoseconds_ = 0;  // written by the packer, read once it has stopped
   bool failed_ = false;
   bool stopping_ = false;
   std::thread thread_;
@@ -203,6 +211,11 @@ WriterResult writePngPoster(QIODevice& out, const pattern::ParameterSet& paramet
     platform::Canvas& canvas = bands[static_cast<std::size_t>(band)];
     if (!waitFor([&] { return !packer.inUse(canvas); })) return stopped();
     canvas.moveBandTo(first);
+    QElapsedTimer drawing;
+    drawing.start();
+    const auto timed = qScopeGuard([&] {
+      if (options.work) options.work->drawSeconds += drawing.nsecsElapsed() / 1e9;
+    });
     try {
       pattern::drawPattern(parameters, canvas, {&bandMonitor, options.strips});
     } catch (const platform::RuntimeError& raised) {
@@ -216,6 +229,7 @@ WriterResult writePngPoster(QIODevice& out, const pattern::ParameterSet& paramet
     rowsDrawn = end;
   }
   if (!waitFor([&] { return packer.idle(); })) return stopped();
+  if (options.work) options.work->packSeconds = packer.packSeconds();
   writeOut();
   return writeFailed ? WriterResult::failure() : WriterResult::success();
 }
