@@ -25,8 +25,9 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Every test again, built with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer; then
-# the renderer's and rasteriser's tests with ThreadSanitizer, for the strips drawn in parallel, and
-# the long drawings that look at waiting events while their strips are drawn.
+# the renderer's and rasteriser's tests with ThreadSanitizer, for the strips drawn in parallel, the
+# posters packed while their next band is drawn, and the long drawings that look at waiting events
+# while their strips are drawn.
 test-sanitize: deps
 	cmake -S . -B $(BUILD)-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUIRLBILD_SANITIZE=ON -DQUIRLBILD_WERROR=ON
 	cmake --build $(BUILD)-sanitize -j $(JOBS)
@@ -36,12 +37,14 @@ test-sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 	cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIRLBILD_TSAN=ON -DQUIRLBILD_WERROR=ON
-	cmake --build $(BUILD)-tsan -j $(JOBS) --target pattern_test raster_test window_test
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target pattern_test raster_test picturefile_test window_test
 	TSAN_OPTIONS=halt_on_error=1 QT_QPA_PLATFORM=offscreen $(BUILD)-tsan/tests/pattern_test
 	TSAN_OPTIONS=halt_on_error=1 QT_QPA_PLATFORM=offscreen $(BUILD)-tsan/tests/raster_test
+	TSAN_OPTIONS=halt_on_error=1 QT_QPA_PLATFORM=offscreen $(BUILD)-tsan/tests/picturefile_test \
+	  --gtest_filter='*Poster*'
 	TSAN_OPTIONS=halt_on_error=1:suppressions=$(CURDIR)/tests/tsan.supp QT_QPA_PLATFORM=offscreen \
 	  $(BUILD)-tsan/tests/window_test \
-	  --gtest_filter='LongDrawing.*'
+	  --gtest_filter='LongDrawing.*:*CancelledPoster*'
 
 # The libFuzzer targets, built with clang, each run for FUZZ_SECONDS from the committed seeds.
 FUZZ_SECONDS ?= 20

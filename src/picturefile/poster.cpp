@@ -26,6 +26,8 @@ namespace {
 constexpr auto kLookAgain = std::chrono::milliseconds(20);
 // Rows packed between two reports to the drawing's thread.
 constexpr int kRowsBetweenReports = 16;
+// A new band's memory taken between two looks at the monitor.
+constexpr int kPreparedBytes = 4 << 20;
 
 // Packs the rows of the bands handed to it, in order, on a thread of its own.
 class Packer {
@@ -162,8 +164,6 @@ WriterResult writePngPoster(QIODevice& out, const pattern::ParameterSet& paramet
   // Two bands: one drawn while the other is packed. The second is made when it is needed.
   std::vector<platform::Canvas> bands;
   bands.reserve(2);  // the packer holds on to a band: it must not move
-  bands.push_back(surface.bandLike(size, devicePixelRatio, bandRows));
-  if (bands.front().drawing().isNull()) return WriterResult::failure(noMemory);
 
   Packer packer(size, platform::toQColor(surface.BackColor()).rgb() | 0xFF000000);
   QByteArray bytes;
@@ -203,10 +203,20 @@ WriterResult writePngPoster(QIODevice& out, const pattern::ParameterSet& paramet
     if (packer.failed()) return WriterResult::failure(noMemory);
     return WriterResult::cancel();
   };
+  // A new band's memory is taken a slice at a time, the monitor asked between slices.
+  const int rowsPrepared = std::max(1, kPreparedBytes / (4 * size.width()));
+  const auto prepare = [&](platform::Canvas& band) {
+    for (int row = 0; row < bandRows; row += rowsPrepared) {
+      band.prepareRows(row, row + rowsPrepared);
+      if (!keepGoing(0)) return false;
+    }
+    return true;
+  };
   for (int first = 0, band = 0; first < size.height(); first += bandRows, band = 1 - band) {
     if (band == static_cast<int>(bands.size())) {
       bands.push_back(surface.bandLike(size, devicePixelRatio, bandRows));
       if (bands.back().drawing().isNull()) return WriterResult::failure(noMemory);
+      if (!prepare(bands.back())) return stopped();
     }
     platform::Canvas& canvas = bands[static_cast<std::size_t>(band)];
     if (!waitFor([&] { return !packer.inUse(canvas); })) return stopped();

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
@@ -38,6 +40,22 @@ QRgb opaque(OleColor color) {
   return toQColor(color).rgb() | 0xFF000000;
 }
 
+// A transparent premultiplied image whose pixels the system hands over as zeros, page by page
+// where they are first used: a large poster's band, most of it background, costs no time to
+// clear before it is drawn (measured: a band of 64 MB kept the window waiting 0.17 s when filled
+// here). Null when there is not memory enough.
+QImage transparentImage(QSize size) {
+  if (size.isEmpty()) return QImage(size, QImage::Format_ARGB32_Premultiplied);
+  const std::size_t stride = std::size_t{4} * static_cast<std::size_t>(size.width());
+  void* const pixels = std::calloc(stride, static_cast<std::size_t>(size.height()));
+  if (!pixels) return {};
+  QImage image(
+      static_cast<uchar*>(pixels), size.width(), size.height(), static_cast<qsizetype>(stride),
+      QImage::Format_ARGB32_Premultiplied, [](void* data) { std::free(data); }, pixels);
+  if (image.isNull()) std::free(pixels);
+  return image;
+}
+
 }  // namespace
 
 QColor toQColor(OleColor color) {
@@ -51,8 +69,7 @@ void Canvas::resize(QSize devicePixels, double devicePixelRatio) {
       devicePixelRatio_ == devicePixelRatio && !layer_.isNull()) {
     return;
   }
-  QImage fresh(devicePixels, QImage::Format_ARGB32_Premultiplied);
-  fresh.fill(Qt::transparent);
+  QImage fresh = transparentImage(devicePixels);
   if (!layer_.isNull() && !fresh.isNull()) {
     QPainter painter(&fresh);
     painter.drawImage(QRectF(QPointF(0, 0), QSizeF(devicePixels)), layer_);
@@ -302,6 +319,14 @@ Canvas Canvas::bandLike(QSize devicePixels, double devicePixelRatio, int rows) c
                           devicePixelRatio);
   band.area_ = band.layer_.isNull() ? QSize(0, 0) : devicePixels;
   return band;
+}
+
+void Canvas::prepareRows(int first, int end) {
+  first = std::clamp(first, 0, layer_.height());
+  end = std::clamp(end, first, layer_.height());
+  if (first == end) return;
+  std::memset(layer_.scanLine(first), 0,
+              static_cast<std::size_t>(layer_.bytesPerLine()) * (end - first));
 }
 
 void Canvas::moveBandTo(int first) {

@@ -54,6 +54,10 @@ class Canvas : public DrawingSurface {
   void moveBandTo(int first);
   // The area's first row that the canvas holds: 0 unless it is a band canvas.
   int firstRow() const { return firstRow_; }
+  // Clears rows [first, end) of the layer that nothing has been drawn on yet, so that the system
+  // gives their memory now, a slice at a time, rather than page by page while they are drawn and
+  // read (measured: a tenth of a 16384 poster's packing).
+  void prepareRows(int first, int end);
 
   // Sets the user scale: (x1, y1) is the top-left corner, (x2, y2) the bottom-right. Without one,
   // the scale is twips of the logical size.
