@@ -260,8 +260,8 @@ __m128d select(__m128d mask, __m128d ifSet, __m128d otherwise) {
     const __m128 single = _mm256_cvtpd_ps(xy);
     const __m128 same = _mm_and_ps(_mm_cmpeq_ps(single, _mm256_cvtpd_ps(_mm256_sub_pd(xy, error))),
                                    _mm_cmpeq_ps(single, _mm256_cvtpd_ps(_mm256_add_pd(xy, error))));
-    const int near = _mm256_movemask_pd(_mm256_cmp_pd(reach, _mm256_set1_pd(1e30), _CMP_LT_OQ));
-    const int sure = _mm_movemask_ps(same) & near;
+    const int inReach = _mm256_movemask_pd(_mm256_cmp_pd(reach, _mm256_set1_pd(1e30), _CMP_LT_OQ));
+    const int sure = _mm_movemask_ps(same) & inReach;
     alignas(16) float xys[4];
     _mm_store_ps(xys, single);
     for (int j = 0; j < 2; ++j) {

@@ -1,52 +1,53 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "picturefile/atomicfile.h"
 
+#include "picturefile/systemfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace picturefile {
 
 namespace {
 
-// A file descriptor as a device that remembers the system's error number of a failed write, so
-// that the reason can be told in German.
-class DescriptorDevice : public QIODevice {
+// The temporary file as a device that keeps the reason of a failed write.
+class SystemFileDevice : public QIODevice {
  public:
-  explicit DescriptorDevice(int fd) : fd_(fd) {
+  explicit SystemFileDevice(SystemFile& file) : file_(file) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
   }
-  int lastError() const { return error_; }
+  const Failure& failure() const { return failure_; }
 
  protected:
   qint64 readData(char*, qint64) override { return -1; }
   qint64 writeData(const char* data, qint64 size) override {
-    qint64 done = 0;
-    while (done < size) {
-      const ssize_t n = ::write(fd_, data + done, static_cast<std::size_t>(size - done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        error_ = n < 0 ? errno : ENOSPC;
-        return -1;
-      }
-      done += n;
-    }
-    return done;
+    if (failure_) return -1;
+    failure_ = file_.write(data, size);
+    return failure_ ? -1 : size;
   }
 
  private:
-  int fd_;
-  int error_ = 0;
+  SystemFile& file_;
+  Failure failure_;
 };
 
 WriteOutcome failed(const QString& reason) {
   return {WriteOutcome::State::Failed, reason};
+}
+
+// The file that `path` names: a symbolic link is followed to its target, as far as it leads, so
+// that saving over a link writes to the file it points at and the link stays.
+QFileInfo fileNamedBy(const QString& path) {
+  QFileInfo info(path);
+  // As many links as the system itself follows before it gives up.
+  constexpr int kMostLinks = 40;
+  for (int link = 0; link < kMostLinks && info.isSymLink(); ++link) {
+    info.setFile(info.symLinkTarget());
+  }
+  return info;
 }
 
 }  // namespace
@@ -64,8 +65,10 @@ QString reasonOf(int error) {
       return QStringLiteral("Der Datenträger ist schreibgeschützt.");
     case ENOSPC:
       return QStringLiteral("Auf dem Datenträger ist kein Platz mehr.");
+#if defined(EDQUOT)
     case EDQUOT:
       return QStringLiteral("Das Speicherkontingent ist erschöpft.");
+#endif
     case ENAMETOOLONG:
       return QStringLiteral("Der Name ist zu lang.");
     case EISDIR:
@@ -84,91 +87,39 @@ QString notWrittenMessage(const QString& path, const QString& reason) {
       .arg(QDir::toNativeSeparators(path), reason);
 }
 
-namespace {
-
-// The file that `path` names: a symbolic link is followed to its target, as far as it leads, so
-// that saving over a link writes to the file it points at and the link stays.
-QFileInfo fileNamedBy(const QString& path) {
-  QFileInfo info(path);
-  // As many links as the system itself follows before it gives up.
-  constexpr int kMostLinks = 40;
-  for (int link = 0; link < kMostLinks && info.isSymLink(); ++link) {
-    info.setFile(info.symLinkTarget());
-  }
-  return info;
-}
-
-// The longest name, in bytes, that `folder` takes.
-long longestNameIn(const QByteArray& folder) {
-  const long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
-  return longest > 0 ? longest : 255;
-}
-
-// A hidden name beside the target for the file being written: the target's own name where the
-// folder takes a name that long, else a short one.
-QByteArray temporaryName(const QByteArray& folder, const QByteArray& fileName, long longest) {
-  const QByteArray own = "." + fileName + ".XXXXXX";
-  return folder + "/" + (own.size() <= longest ? own : QByteArray(".quirlbild.XXXXXX"));
-}
-
-}  // namespace
-
 WriteOutcome writeWhole(const QString& path, const Writer& write) {
   if (QFileInfo(path).fileName().isEmpty()) return failed(QStringLiteral("Der Name ist leer."));
   const QFileInfo target = fileNamedBy(path);
   if (target.isDir()) return failed(reasonOf(EISDIR));
-  const QByteArray folder = QFile::encodeName(target.absolutePath());
-  struct stat folderStat {};
-  if (::stat(folder.constData(), &folderStat) != 0) return failed(reasonOf(errno));
-  if (!S_ISDIR(folderStat.st_mode)) return failed(reasonOf(ENOTDIR));
-  const QByteArray targetName = QFile::encodeName(target.absoluteFilePath());
-  const QByteArray fileName = QFile::encodeName(target.fileName());
-  const long longest = longestNameIn(folder);
+  const QFileInfo folder(target.absolutePath());
+  if (!folder.exists()) {
+    // A file where a folder should be, on the way to the folder, or no folder at all.
+    for (QFileInfo up(folder.absolutePath()); !up.isRoot(); up.setFile(up.absolutePath())) {
+      if (up.exists()) return failed(reasonOf(up.isDir() ? ENOENT : ENOTDIR));
+    }
+    return failed(reasonOf(ENOENT));
+  }
+  if (!folder.isDir()) return failed(reasonOf(ENOTDIR));
   // Told before the picture is made, not after.
-  if (fileName.size() > longest) return failed(reasonOf(ENAMETOOLONG));
+  if (!nameFits(folder.absoluteFilePath(), target.fileName()))
+    return failed(reasonOf(ENAMETOOLONG));
 
-  // In the same folder, so that the rename cannot cross file systems.
-  QByteArray temporary = temporaryName(folder, fileName, longest);
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return failed(reasonOf(errno));
-  // mkstemp makes the file private. A file written over keeps its rights; a new one gets the
-  // usual rights of a new file.
-  struct stat existing {};
-  mode_t mode = 0;
-  if (::stat(targetName.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  SystemFile file;
+  if (const Failure failure = file.create(folder.absoluteFilePath(), target.fileName())) {
+    return failed(*failure);
   }
-  ::fchmod(fd, mode);
-
-  // Gives up: the temporary file goes, the target stays as it was.
-  bool descriptorOpen = true;
-  const auto giveUp = [&](WriteOutcome outcome) {
-    if (descriptorOpen) ::close(fd);
-    ::unlink(temporary.constData());
-    return outcome;
-  };
   WriterResult result;
-  int error = 0;
+  Failure failure;
   {
-    DescriptorDevice device(fd);
+    SystemFileDevice device(file);
     result = write(device);
-    error = device.lastError();
+    failure = device.failure();
   }
-  if (result.cancelled) return giveUp({WriteOutcome::State::Cancelled, {}});
-  if (!result.ok || error != 0) {
-    return giveUp(failed(error != 0 ? reasonOf(error) : result.reason));
-  }
-  // Each reason is taken from errno before giveUp() runs.
-  if (::fsync(fd) != 0) return giveUp(failed(reasonOf(errno)));
-  descriptorOpen = false;
-  if (::close(fd) != 0) return giveUp(failed(reasonOf(errno)));
-  if (::rename(temporary.constData(), targetName.constData()) != 0) {
-    return giveUp(failed(reasonOf(errno)));
-  }
+  // The file goes, the target stays as it was.
+  if (result.cancelled) return {WriteOutcome::State::Cancelled, {}};
+  if (failure) return failed(*failure);
+  if (!result.ok) return failed(result.reason);
+  if (const Failure committed = file.commit(target.absoluteFilePath())) return failed(*committed);
   return {WriteOutcome::State::Written, {}};
 }
 

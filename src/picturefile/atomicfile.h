@@ -35,9 +35,6 @@ using Writer = std::function<WriterResult(QIODevice& out)>;
 // Writes what `write` puts out to `path`, whole or not at all.
 WriteOutcome writeWhole(const QString& path, const Writer& write);
 
-// The reason for a system error number, in German.
-QString reasonOf(int error);
-
 // The message for a file that was not written, naming it and the reason.
 QString notWrittenMessage(const QString& path, const QString& reason);
 

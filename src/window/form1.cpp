@@ -55,10 +55,11 @@ QString objectNameOf(const ControlDef& def) {
   return def.index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(def.index);
 }
 
-// Spends `passes` empty passes on the calling thread. The empty asm statement is a compiler
-// barrier, so the optimiser cannot drop the loop.
+// Spends `passes` empty passes on the calling thread. Each pass stores to a volatile, which the
+// optimiser must keep, so the loop stays, on every compiler.
 void busyWait(std::int64_t passes) {
-  for (std::int64_t i = 0; i < passes; ++i) asm volatile("" ::: "memory");
+  [[maybe_unused]] volatile std::int64_t pass = 0;
+  for (std::int64_t i = 0; i < passes; ++i) pass = i;
 }
 
 }  // namespace

@@ -258,12 +258,12 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   // rasteriser.
   const UserRows rows = userRowsOf(scale_.top, perUnitY, above, below);
   constexpr std::size_t kBlock = 512;
-  std::array<std::uint32_t, kBlock> near;
+  std::array<std::uint32_t, kBlock> inRows;
   for (std::size_t from = 0; from < discs.size(); from += kBlock) {
     const std::span<const Disc> block = discs.subspan(from, std::min(kBlock, discs.size() - from));
-    const std::size_t count = discsInRows(block, rows, near.data());
+    const std::size_t count = discsInRows(block, rows, inRows.data());
     for (std::size_t k = 0; k < count; ++k) {
-      const Disc& disc = block[near[k]];
+      const Disc& disc = block[inRows[k]];
       const double cy = (disc.y - scale_.top) * perUnitY;
       if (cy < above || cy > below) continue;
       if (disc.fill != lastFill) {

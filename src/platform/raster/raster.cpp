@@ -315,7 +315,7 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
   // As placeable(); NaNs fail the comparison.
   const __m256d magnitude = _mm256_set1_pd(-0.0);
   const __m256d most = _mm256_set1_pd(kMostCentre);
-  const int near = _mm256_movemask_pd(
+  const int inReach = _mm256_movemask_pd(
       _mm256_and_pd(_mm256_cmp_pd(_mm256_andnot_pd(magnitude, cx), most, _CMP_LE_OQ),
                     _mm256_cmp_pd(_mm256_andnot_pd(magnitude, cy), most, _CMP_LE_OQ)));
   // The centres to the nearest eighth of a pixel, as nearest() rounds. A centre this far out
@@ -375,9 +375,9 @@ static_assert(sizeof(Blit) == 32 && offsetof(Blit, src) == 8 && offsetof(Blit, r
   const __m128i ours = _mm_and_si128(
       rendered, _mm_cmpeq_epi32(fills, _mm_set1_epi32(static_cast<int>(set.style.fill))));
   const __m128i ok = _mm_and_si128(_mm_and_si128(columnsInside, meetsBoth), ours);
-  const int placed = _mm_movemask_ps(_mm_castsi128_ps(ok)) & near;
+  const int placed = _mm_movemask_ps(_mm_castsi128_ps(ok)) & inReach;
   const int passed =
-      _mm_movemask_ps(_mm_castsi128_ps(_mm_andnot_si128(meetsBoth, ours))) & near & ~placed;
+      _mm_movemask_ps(_mm_castsi128_ps(_mm_andnot_si128(meetsBoth, ours))) & inReach & ~placed;
   if (placed == 0) return passed << 4;
   // A placed sprite's columns all lie in the area, so its first pixel there is (left, first row).
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(corners), begin);
