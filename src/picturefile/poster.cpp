@@ -9,6 +9,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -70,7 +71,7 @@ class Packer {
   // Read while waiting, under the lock, or after the packer has been waited for.
   int rowsPacked() const { return rowsPacked_; }
   double packSeconds() const { return packNanoseconds_ / 1e9; }
-  bool failed() const { return failed_; }
+  bool failed() const { return failed_.load(); }
   std::mutex& mutex() { return mutex_; }
 
  private:
@@ -126,8 +127,8 @@ class Packer {
   std::deque<Job> jobs_;  // the first is being packed
   QByteArray bytes_;      // packed, not yet handed on
   int rowsPacked_ = 0;
-  qint64 packNanoseconds_ = 0;  // written by the packer, read once it has stopped
-  bool failed_ = false;
+  qint64 packNanoseconds_ = 0;        // written by the packer, read once it has stopped
+  std::atomic<bool> failed_ = false;  // read between two waits too, without the lock
   bool stopping_ = false;
   std::thread thread_;
 };
