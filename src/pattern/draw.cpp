@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <barrier>
 #include <cmath>
+#include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <thread>
 #include <vector>
@@ -33,6 +35,33 @@ constexpr long long kMostDiscs = 65536;
 // cost more than they save.
 constexpr double kWorkForThreads = 4e6;
 
+// Where `count` threads wait for one another, again and again. Not std::barrier: MinGW's
+// libstdc++ builds it on a wait that never wakes under Wine (seen: a drawing in two strips
+// that hung), and a mutex and a condition wake alike on every system.
+class Meeting {
+ public:
+  explicit Meeting(int count) : count_(count) {}
+  void arriveAndWait() {
+    std::unique_lock lock(mutex_);
+    const unsigned long round = round_;
+    if (++arrived_ == count_) {
+      arrived_ = 0;
+      ++round_;
+      lock.unlock();
+      everyone_.notify_all();
+      return;
+    }
+    everyone_.wait(lock, [&] { return round_ != round; });
+  }
+
+ private:
+  const int count_;
+  int arrived_ = 0;
+  unsigned long round_ = 0;  // meetings so far
+  std::mutex mutex_;
+  std::condition_variable everyone_;
+};
+
 // Threads that run one piece of work on every strip at once, the caller taking strip 0, as
 // often as asked. A crew of one runs it on the caller's thread alone.
 class Crew {
@@ -44,7 +73,7 @@ class Crew {
   }
   ~Crew() {
     stopping_.store(true, std::memory_order_relaxed);
-    if (strips_ > 1) start_.arrive_and_wait();
+    if (strips_ > 1) start_.arriveAndWait();
     for (std::thread& thread : threads_) thread.join();
   }
   Crew(const Crew&) = delete;
@@ -57,17 +86,20 @@ class Crew {
       return;
     }
     work_ = &work;
-    start_.arrive_and_wait();
+    start_.arriveAndWait();
     work(0);
-    done_.arrive_and_wait();
+    done_.arriveAndWait();
   }
 
-  // The crew of `strips` strips for this thread, kept from drawing to drawing (the animation
-  // draws thousands a second), one for each count asked for.
+  // The crew of `strips` strips for the calling thread, kept from drawing to drawing (the
+  // animation draws thousands a second), one for each count asked for. Kept until the program
+  // ends, not the thread: on Windows a thread's own storage goes while the system holds a lock
+  // that the crew's threads need to end, so joining them there never returns.
   static Crew& of(int strips) {
-    thread_local std::vector<std::unique_ptr<Crew>> kept;
-    if (kept.size() <= static_cast<std::size_t>(strips)) kept.resize(strips + 1);
-    std::unique_ptr<Crew>& crew = kept[static_cast<std::size_t>(strips)];
+    static std::mutex mutex;
+    static std::map<std::pair<std::thread::id, int>, std::unique_ptr<Crew>> kept;
+    const std::lock_guard lock(mutex);
+    std::unique_ptr<Crew>& crew = kept[{std::this_thread::get_id(), strips}];
     if (!crew) crew = std::make_unique<Crew>(strips);
     return *crew;
   }
@@ -75,17 +107,17 @@ class Crew {
  private:
   void serve(int strip) {
     for (;;) {
-      start_.arrive_and_wait();
+      start_.arriveAndWait();
       if (stopping_.load(std::memory_order_relaxed)) return;
       (*work_)(strip);
-      done_.arrive_and_wait();
+      done_.arriveAndWait();
     }
   }
 
   int strips_;
-  std::barrier<> start_;
-  std::barrier<> done_;
-  const std::function<void(int)>* work_ = nullptr;  // handed over by the barrier
+  Meeting start_;
+  Meeting done_;
+  const std::function<void(int)>* work_ = nullptr;  // handed over by the meeting
   std::atomic<bool> stopping_ = false;
   std::vector<std::thread> threads_;
 };
