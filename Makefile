@@ -5,7 +5,8 @@ BUILD_TYPE ?= RelWithDebInfo
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-sanitize fuzz bench bench-window install package format clean
+.PHONY: all deps configure build run test test-sanitize fuzz bench bench-window install package format clean \
+        windows test-windows
 
 all: build
 
@@ -72,6 +73,31 @@ install: build
 # A Debian package in $(BUILD): sudo apt install ./$(BUILD)/quirlbild_*_amd64.deb
 package: build
 	cd $(BUILD) && cpack
+
+# The program for 64-bit Windows, cross-built with MinGW-w64 against the Qt for Windows that
+# ../shared/toolchains/ holds (unpacked into the build folder, never rebuilt), its tests and its
+# installer (build-windows/Quirlbild-VERSION-win64.exe). The tests run under Wine, in a Wine prefix
+# of the build folder's own.
+WINDOWS_BUILD ?= build-windows
+QT_FOR_WINDOWS ?= ../shared/toolchains/qt6-mingw64.tar.xz
+WINE_PREFIX = $(CURDIR)/$(WINDOWS_BUILD)/wine
+WINE = env WINEPREFIX=$(WINE_PREFIX) WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+windows:
+	./scripts/install-deps windows
+	@test -f $(QT_FOR_WINDOWS) || { echo "make windows: the Qt for Windows is missing:" \
+	  "$(QT_FOR_WINDOWS) (from ../shared/toolchains/ beside this folder)" >&2; exit 1; }
+	@test -x $(WINDOWS_BUILD)/qt6-mingw64/bin/qt-cmake || \
+	  { mkdir -p $(WINDOWS_BUILD) && tar -C $(WINDOWS_BUILD) -xJf $(QT_FOR_WINDOWS); }
+	$(WINDOWS_BUILD)/qt6-mingw64/bin/qt-cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Release -DQUIRLBILD_WERROR=ON \
+	  "-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/env;WINEPREFIX=$(WINE_PREFIX);WINEDEBUG=-all;wine"
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cd $(WINDOWS_BUILD) && cpack
+
+test-windows: windows
+	@test -d $(WINE_PREFIX) || $(WINE) wine wineboot -i
+	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
+	  $(WINE) wineserver -k; exit $$status
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -17,10 +17,13 @@ int main(int argc, char** argv) {
   const QLocale german(QLocale::German, QLocale::Germany);
   QLocale::setDefault(german);
   // Qt's own dialogs (choosing a file, the buttons of a message) speak German too, where Qt's
-  // translations are installed.
+  // translations are installed: with Qt, or beside the program, as the Windows installer puts them.
   QTranslator qtTexts;
-  if (qtTexts.load(german, QStringLiteral("qtbase"), QStringLiteral("_"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+  const auto load = [&](const QString& folder) {
+    return qtTexts.load(german, QStringLiteral("qtbase"), QStringLiteral("_"), folder);
+  };
+  if (load(QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      load(QCoreApplication::applicationDirPath() + QStringLiteral("/translations"))) {
     QApplication::installTranslator(&qtTexts);
   }
   platform::setErrorSink(platform::showErrorDialog);

@@ -48,7 +48,7 @@ TEST(Renderer, UsesPiAsTheConstant3141592) {
   const double theta = ((1000.0 * 180) / 180) * 3.141592 + 0.1;
   EXPECT_EQ(p.x, ((1000 * std::cos(theta)) * 100) / 100);
   EXPECT_EQ(p.y, ((1000 * std::sin(theta)) * 100) / 100);
-  EXPECT_GT(std::abs(p.y - 1000 * std::sin(1000 * M_PI + 0.1)), 1e-3);
+  EXPECT_GT(std::abs(p.y - 1000 * std::sin(1000 * std::numbers::pi + 0.1)), 1e-3);
 }
 
 struct PositionCase {

@@ -20,8 +20,16 @@
 #include <ostream>
 #include <string>
 
+#if defined(_WIN32)
+#if !defined(NOMINMAX)
+#define NOMINMAX
+#endif
+#include <windows.h>
+#undef RGB  // windows.h's; the runtime's platform::RGB() is meant here
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -289,6 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "Der Name ist zu lang."}),
     [](const testing::TestParamInfo<FailureCase>& param) { return testNameOf(param.param.name); });
 
+#if !defined(_WIN32)
+// Rights, links and name lengths as POSIX systems have them.
 TEST(WriteWhole, ReadOnlyFolderIsRefused) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   QTemporaryDir folder;
@@ -300,6 +310,8 @@ TEST(WriteWhole, ReadOnlyFolderIsRefused) {
             "Dort darf nicht geschrieben werden (keine Berechtigung).");
   EXPECT_TRUE(filesIn(folder.path()).isEmpty());
 }
+
+#endif
 
 // A writer that puts out half and then cancels or fails keeps the old file as it was.
 class WriterStops : public testing::TestWithParam<bool> {};
@@ -325,6 +337,7 @@ TEST_P(WriterStops, OldFileStaysWholeAndNoTemporaryIsLeft) {
 
 INSTANTIATE_TEST_SUITE_P(CancelledOrFailed, WriterStops, testing::Bool());
 
+#if !defined(_WIN32)
 struct RightsCase {
   const char* name;
   int existing;  // the rights of the file written over, or -1 for a new file
@@ -398,5 +411,42 @@ TEST_P(WriteWholeLongName, IsSavedUnderThatName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Characters, WriteWholeLongName, testing::Values(248, 249, 255));
+
+#else
+// Windows: a file marked read-only, and one that another program holds open, are not written over,
+// and the user is told why.
+TEST(WriteWhole, ReadOnlyFileIsRefused) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("bild.png"));
+  ASSERT_TRUE(picturefile::writeWhole(path, writeText).written());
+  const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
+  ASSERT_TRUE(SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_READONLY));
+  const WriteOutcome outcome = picturefile::writeWhole(path, [](QIODevice& out) {
+    out.write("anders");
+    return WriterResult::success();
+  });
+  SetFileAttributesW(native.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(outcome.reason.toStdString(), "Die Datei ist schreibgeschützt.");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("neu"));
+  EXPECT_EQ(filesIn(folder.path()), QStringList{QStringLiteral("bild.png")});
+}
+
+TEST(WriteWhole, FileHeldOpenElsewhereIsRefused) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("bild.png"));
+  ASSERT_TRUE(picturefile::writeWhole(path, writeText).written());
+  // Open as a program that lets others read it but neither write nor remove it.
+  const HANDLE held =
+      CreateFileW(QDir::toNativeSeparators(path).toStdWString().c_str(), GENERIC_READ,
+                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const WriteOutcome outcome = picturefile::writeWhole(path, writeText);
+  CloseHandle(held);
+  EXPECT_EQ(outcome.reason.toStdString(), "Die Datei ist in einem anderen Programm geöffnet.");
+  EXPECT_EQ(filesIn(folder.path()), QStringList{QStringLiteral("bild.png")});
+}
+#endif
 
 }  // namespace

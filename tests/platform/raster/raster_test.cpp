@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -75,7 +76,7 @@ TEST(RasterCircle, CoveredAreaMatchesTheDisc) {
     for (int x = 0; x < 64; ++x) alphaSum += qAlpha(image.pixel(x, y)) / 255.0;
   }
   // Disc plus the outer half of a one-pixel outline.
-  const double expected = M_PI * (r + 0.5) * (r + 0.5);
+  const double expected = std::numbers::pi * (r + 0.5) * (r + 0.5);
   EXPECT_NEAR(alphaSum, expected, expected * 0.01);
 }
 
