@@ -129,54 +129,8 @@ WriterResult writeSvg(QIODevice& out, const pattern::ParameterSet& parameters,
   return flush() ? WriterResult::success() : WriterResult::failure();
 }
 
-namespace {
-
-// Passes what is written on to `out` and tells the monitor how far it has got, a megabyte at a
-// time. How many bytes an image compresses to is not known before; the share told grows with the
-// bytes written towards a guess of an eighth of a byte a pixel, and never reaches the end.
-class ProgressDevice : public QIODevice {
- public:
-  ProgressDevice(QIODevice& out, pattern::DrawMonitor* monitor, double guess)
-      : out_(out), monitor_(monitor), guess_(guess) {
-    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-  }
-  bool cancelled() const { return cancelled_; }
-
- protected:
-  qint64 readData(char*, qint64) override { return -1; }
-  qint64 writeData(const char* data, qint64 size) override {
-    if (cancelled_) return -1;
-    const qint64 n = out_.write(data, size);
-    if (n < 0) return -1;
-    written_ += n;
-    if (monitor_ && written_ >= nextCheck_) {
-      nextCheck_ = written_ + (1 << 20);
-      const double bytes = static_cast<double>(written_);
-      if (!monitor_->keepGoing(bytes / (bytes + guess_))) {
-        cancelled_ = true;
-        return -1;
-      }
-    }
-    return n;
-  }
-
- private:
-  QIODevice& out_;
-  pattern::DrawMonitor* monitor_;
-  double guess_;
-  qint64 written_ = 0;
-  qint64 nextCheck_ = 0;
-  bool cancelled_ = false;
-};
-
-}  // namespace
-
-WriterResult writePng(QIODevice& out, const QImage& image, pattern::DrawMonitor* monitor) {
-  ProgressDevice device(out, monitor, static_cast<double>(image.width()) * image.height() / 8);
-  QImageWriter writer(&device, "png");
-  const bool written = writer.write(image);
-  if (device.cancelled()) return WriterResult::cancel();
-  if (written) return WriterResult::success();
+WriterResult writePng(QIODevice& out, const QImage& image) {
+  if (QImageWriter(&out, "png").write(image)) return WriterResult::success();
   return WriterResult::failure(QStringLiteral("Das Bild ließ sich nicht als PNG schreiben."));
 }
 

@@ -64,9 +64,9 @@ WriterResult writePngPoster(QIODevice& out, const pattern::ParameterSet& paramet
 // The size in pixels of a poster of `side` pixels across of `surface`.
 QSize posterSize(const platform::Canvas& surface, int side);
 
-// Writes `image` as PNG. The monitor, when given, hears of progress while the bytes go out and may
-// cancel.
-WriterResult writePng(QIODevice& out, const QImage& image, pattern::DrawMonitor* monitor = nullptr);
+// Writes `image` as PNG, as the screen shows it: a picture the size of the surface, written at
+// once.
+WriterResult writePng(QIODevice& out, const QImage& image);
 
 // A file name for the picture of `parameters`, such as "Quirlbild 137,50° 200.png": the angle in
 // degrees with two decimals and the number of row 0, in German notation.

@@ -72,7 +72,6 @@ class Packer {
   int rowsPacked() const { return rowsPacked_; }
   double packSeconds() const { return packNanoseconds_ / 1e9; }
   bool failed() const { return failed_.load(); }
-  std::mutex& mutex() { return mutex_; }
 
  private:
   struct Job {
