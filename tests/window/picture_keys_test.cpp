@@ -27,8 +27,7 @@ class PictureKeys : public testing::Test {
   void SetUp() override {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    // What the surface shows: composed for the screen by its paint.
-    QApplication::processEvents();
+    waitUntilShown();
     form.hscParameter[4]->setFocus();
     // Every dialog answers at once: the file is `chosen` in the temporary folder.
     form.dialogs.saveFile = [this](QWidget*, const QString& title, const QString& proposed,
@@ -41,6 +40,14 @@ class PictureKeys : public testing::Test {
   }
 
   const QImage& shown() const { return form.Picture1->canvas().screen(); }
+  // Until the surface's paint has composed what was drawn for the screen (a paint request may
+  // wait for the screen's next frame).
+  void waitUntilShown() {
+    for (int waited = 0; form.Picture1->canvas().hasChanges() && waited < 5000; waited += 5) {
+      QTest::qWait(5);
+    }
+    ASSERT_FALSE(form.Picture1->canvas().hasChanges()) << "the surface never painted";
+  }
   void press(const QKeySequence& keys) {
     QTest::keySequence(QApplication::focusWidget(), keys);
     QApplication::processEvents();
@@ -58,7 +65,7 @@ class PictureKeys : public testing::Test {
 
 TEST_F(PictureKeys, CtrlCCopiesWhatTheSurfaceShowsWithoutSwatchesAndFrame) {
   form.Picture1->canvas().Circle(0, 0, 30, platform::RGB(255, 255, 255));  // a sketch dot
-  QApplication::processEvents();
+  waitUntilShown();
   press(QKeySequence(Qt::CTRL | Qt::Key_C));
   const QImage copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(copied.size(), QSize(685, 685));
@@ -88,9 +95,10 @@ TEST_F(PictureKeys, AFileThatCannotBeWrittenIsNamedWithItsReasonAndTheWindowGoes
   press(QKeySequence(Qt::CTRL | Qt::Key_S));
   QMessageBox* const box = messageBox();
   ASSERT_NE(box, nullptr);
+  // The path as the system writes it: with backslashes on Windows.
   EXPECT_EQ(box->text(), QStringLiteral("Die Datei „%1“ wurde nicht gespeichert. Den Ordner gibt "
                                         "es nicht.")
-                             .arg(folder.filePath(chosen)));
+                             .arg(QDir::toNativeSeparators(folder.filePath(chosen))));
   EXPECT_FALSE(box->isModal() && box->windowModality() == Qt::ApplicationModal);
   EXPECT_TRUE(errors.numbers.empty());
   form.Command1->click();
@@ -100,7 +108,7 @@ TEST_F(PictureKeys, AFileThatCannotBeWrittenIsNamedWithItsReasonAndTheWindowGoes
 TEST_F(PictureKeys, PosterAtTheSurfaceSizeIsWhatTheSurfaceShowsWithoutSketchDots) {
   const QImage before = shown();
   form.Picture1->canvas().Circle(0, 0, 30, platform::RGB(255, 255, 255));
-  QApplication::processEvents();
+  waitUntilShown();
   press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   EXPECT_EQ(titles, QStringList{QStringLiteral("Poster speichern")});
   const QImage saved(folder.filePath(chosen), "png");
