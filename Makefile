@@ -95,10 +95,18 @@ windows:
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cd $(WINDOWS_BUILD) && cpack
 
-test-windows: windows
+test-windows: windows build
 	@test -d $(WINE_PREFIX) || $(WINE) wine wineboot -i
+	@# One wineserver for the whole run, up before the first test and kept until the last: a test
+	@# that starts while the server of the one before shuts down may fail to start at all. Wine's
+	@# own services start with it here, or the first test would lend them its output to keep open.
+	$(WINE) wineserver -p </dev/null >/dev/null 2>&1
+	$(WINE) wine wineboot </dev/null >/dev/null 2>&1
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
 	  $(WINE) wineserver -k; exit $$status
+	@# The installer, the installed program in a real window on Windows' own platform plugin, and
+	@# the uninstaller, in a Wine prefix and on an X display of the test's own.
+	./$(BUILD)/tests/wine_window_test $$(ls -t $(WINDOWS_BUILD)/Quirlbild-*-win64.exe | head -n 1)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,6 +4,7 @@
 // program's own renderer draws offscreen for the same parameters.
 #include "controls/picturebox.h"
 #include "pattern/renderer.h"
+#include "support/real_window.h"
 #include "support/xvfb.h"
 #include "window/layout.h"
 
@@ -32,6 +33,8 @@
 #include <utility>
 #include <vector>
 
+using namespace realwindow;
+
 namespace {
 
 QString gSkipReason;  // set when no display can be had
@@ -42,39 +45,11 @@ constexpr int kHeight = 720;
 // pixel; this leaves room for a few stray pixels only.
 constexpr double kTolerance = 0.00005;
 
-// Centre of a control of the window definition, in window pixels.
-QPoint centreOf(const char* name, int index = -1) {
-  for (const window::ControlDef& def : window::kControls) {
-    if (std::strcmp(def.name, name) == 0 && def.index == index) {
-      return window::toPixels(def.place).center();
-    }
-  }
-  ADD_FAILURE() << "no control " << name;
-  return {};
-}
-
-// Picture1's inner area in window pixels (inside its 2-pixel border).
-QRect surfaceRect() {
-  return window::toPixels(window::kControls[0].place).adjusted(2, 2, -2, -2);
-}
-
 // A point on the drawing surface, in window pixels, for user coordinates (x, y).
 QPoint surfacePoint(double x, double y) {
   const QRect r = surfaceRect();
   return {r.left() + static_cast<int>((x + 100) * r.width() / 200),
           r.top() + static_cast<int>((y + 100) * r.height() / 200)};
-}
-
-int run(const QString& program, const QStringList& arguments, QString* output = nullptr) {
-  QProcess process;
-  process.start(program, arguments);
-  if (!process.waitForFinished(15000)) return -1;
-  if (output) *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-  return process.exitCode();
-}
-
-void xdotool(const QStringList& arguments) {
-  EXPECT_EQ(run(QStringLiteral("xdotool"), arguments), 0) << arguments.join(' ').toStdString();
 }
 
 // A drag with the left button held: pressed at the first point, moved through the others with a
@@ -90,45 +65,6 @@ void dragThrough(const std::vector<QPoint>& points) {
   command << "mouseup"
           << "1";
   xdotool(command);
-}
-
-void click(QPoint p) {
-  xdotool({"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1"});
-}
-
-// What the drawing surface should show: the pattern for `p` on `background`.
-QImage expectedSurface(const pattern::ParameterSet& p, platform::OleColor background) {
-  platform::PictureBox box(platform::PictureBox::Border::Sunken3D);
-  box.place(window::toPixels(window::kControls[0].place));
-  platform::Canvas& canvas = box.canvas();
-  canvas.Scale(-100, -100, 100, 100);
-  canvas.setFillSolid(true);
-  pattern::drawPattern(p, canvas);
-  QImage shown(surfaceRect().size(), QImage::Format_RGB32);
-  shown.fill(platform::toQColor(background));
-  QPainter painter(&shown);
-  QImage drawing = box.drawing();
-  drawing.setDevicePixelRatio(1);
-  painter.drawImage(0, 0, drawing);
-  return shown;
-}
-
-// Share of surface pixels that differ clearly, leaving out the swatch strip in the top-left.
-double differingShare(const QImage& shown, const QImage& expected, int step = 1) {
-  const QRect swatches(0, 0, 2 + 7 * 25 + 2, 28);
-  int differing = 0;
-  int counted = 0;
-  for (int y = 0; y < expected.height(); y += step) {
-    for (int x = 0; x < expected.width(); x += step) {
-      if (swatches.contains(x, y)) continue;
-      const QRgb a = shown.pixel(x, y);
-      const QRgb b = expected.pixel(x, y);
-      ++counted;
-      differing += std::abs(qRed(a) - qRed(b)) > 32 || std::abs(qGreen(a) - qGreen(b)) > 32 ||
-                   std::abs(qBlue(a) - qBlue(b)) > 32;
-    }
-  }
-  return static_cast<double>(differing) / counted;
 }
 
 class RealProgram {
@@ -366,17 +302,6 @@ QString waitForText(int row, const QString& text, int ms = 60000) {
   QString last;
   while ((last = textOf(row)) != text && timer.elapsed() < ms) QTest::qWait(500);
   return last;
-}
-
-// The right arrow of row `row`'s scroll bar.
-QPoint rightArrowOf(int row) {
-  const QRect bar = window::toPixels(
-      std::find_if(window::kControls.begin(), window::kControls.end(),
-                   [row](const window::ControlDef& def) {
-                     return def.kind == window::Kind::ScrollBar && def.index == row;
-                   })
-          ->place);
-  return {bar.right() - 6, bar.center().y()};
 }
 
 // Points packed so close that all of them lie in the square: a drawing's time grows with row 0.
