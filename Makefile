@@ -91,7 +91,7 @@ windows:
 	  { mkdir -p $(WINDOWS_BUILD) && tar -C $(WINDOWS_BUILD) -xJf $(QT_FOR_WINDOWS); }
 	$(WINDOWS_BUILD)/qt6-mingw64/bin/qt-cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
 	  -DCMAKE_BUILD_TYPE=Release -DQUIRLBILD_WERROR=ON \
-	  "-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/env;WINEPREFIX=$(WINE_PREFIX);WINEDEBUG=-all;wine"
+	  "-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/env;WINEPREFIX=$(WINE_PREFIX);WINEDEBUG=-all;$(CURDIR)/tests/windows/run-under-wine.sh"
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cd $(WINDOWS_BUILD) && cpack
 
@@ -100,6 +100,7 @@ test-windows: windows build
 	@# One wineserver for the whole run, up before the first test and kept until the last: a test
 	@# that starts while the server of the one before shuts down may fail to start at all. Wine's
 	@# own services start with it here, or the first test would lend them its output to keep open.
+	-$(WINE) wineserver -k >/dev/null 2>&1
 	$(WINE) wineserver -p </dev/null >/dev/null 2>&1
 	$(WINE) wine wineboot </dev/null >/dev/null 2>&1
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
