@@ -28,7 +28,10 @@ void DrawingProgress::setSurface(QWidget* surface) {
 }
 
 void DrawingProgress::create() {
-  frame_ = new QFrame(surface_);
+  // A child of the window, not of the surface: a click on its button would otherwise hand the
+  // focus on to the surface, which takes focus by clicks, and the focus stays where the user has
+  // it.
+  frame_ = new QFrame(window_);
   frame_->setFrameShape(QFrame::Panel);
   frame_->setFrameShadow(QFrame::Raised);
   frame_->setAutoFillBackground(true);
@@ -127,9 +130,10 @@ void DrawingProgress::cancel() {
 
 void DrawingProgress::place() {
   if (!frame_ || !surface_) return;
-  // Only what the window shows of the surface: the window opens smaller than the surface.
-  const QRect window(surface_->mapFrom(window_, QPoint(0, 0)), window_->size());
-  const QRect shown = window & surface_->rect().adjusted(kBorder, kBorder, -kBorder, -kBorder);
+  // Only what the window shows of the surface (the window opens smaller than the surface), in
+  // the window's coordinates.
+  const QRect inner = surface_->rect().adjusted(kBorder, kBorder, -kBorder, -kBorder);
+  const QRect shown = window_->rect() & inner.translated(surface_->mapTo(window_, QPoint(0, 0)));
   const int height = std::min(frame_->sizeHint().height(), shown.height());
   const QRect place(shown.left(), shown.bottom() + 1 - height, shown.width(), height);
   if (frame_->geometry() != place) frame_->setGeometry(place);

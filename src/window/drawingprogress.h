@@ -65,7 +65,7 @@ class DrawingProgress : public pattern::DrawMonitor {
   QWidget* window_;
   platform::EventHold* hold_;  // owned by the window
   QPointer<QWidget> surface_;
-  QPointer<QFrame> frame_;  // a child of the surface
+  QPointer<QFrame> frame_;  // a child of the window, over the surface
   QPointer<QProgressBar> bar_;
   QPointer<QPushButton> cancelButton_;
   int showAfterMs_ = kShowAfterMs;

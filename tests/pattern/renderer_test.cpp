@@ -247,6 +247,39 @@ INSTANTIATE_TEST_SUITE_P(
         // 3 * PointTotal overflows when the yellow band begins.
         HugeCase{{7e307, 2, 20, 0, 0}, platform::RuntimeError::Overflow, kBlue}));
 
+// A point's angle i * alpha first overflows inside a band: every point before it is drawn and the
+// error comes at that point, whatever the counts of the bands. The expectation steps through the
+// bands point by point, as their loops do; the totals put the point in each band at every place.
+TEST(Renderer, AnAngleOverflowingInsideABandDrawsEveryPointBeforeIt) {
+  constexpr double kAngle = 7e305;  // i * kAngle overflows from i = 257 on
+  for (int total = 300; total <= 2400; ++total) {
+    ParameterSet p = startValues();
+    p.PointTotal = total;
+    p.DivergenceAngle = kAngle;
+    std::size_t before = 0;
+    bool overflows = false;
+    const double bounds[] = {1, p.PointTotal / 3, 2 * p.PointTotal / 3, p.PointTotal};
+    for (int band = 0; band < 3 && !overflows; ++band) {
+      for (double i = bounds[band]; i <= bounds[band + 1]; i += 1) {
+        if (!std::isfinite(i * kAngle)) {
+          overflows = true;
+          break;
+        }
+        ++before;
+      }
+    }
+    RecordingSurface s;
+    int error = 0;
+    try {
+      drawPattern(p, s);
+    } catch (const platform::RuntimeError& e) {
+      error = e.number();
+    }
+    ASSERT_EQ(s.circles.size(), before) << "total " << total;
+    ASSERT_EQ(error, overflows ? platform::RuntimeError::Overflow : 0) << "total " << total;
+  }
+}
+
 // Drawing one spot again and again stops changing it after 256 draws; fewer than that all show.
 TEST(Renderer, ZeroRadiusStepDrawsEachBandsSpotAtMost256Times) {
   ParameterSet p = startValues();

@@ -358,6 +358,80 @@ class LongDrawing : public MainWindow {
   void duringTheDrawing(std::function<void()> action) {
     QTimer::singleShot(0, &form, std::move(action));
   }
+  // The window on the screen, every control in it, the focus in row 3's box.
+  void showWithFocusInRowThree() {
+    form.resize(1040, 720);
+    form.show();
+    form.txtParameter[3]->setFocus();
+    ASSERT_NE(form.windowHandle(), nullptr);
+  }
+  // Sets row 0 without drawing: the drawings after the one under way are short again.
+  void makeDrawingsShort() {
+    const QSignalBlocker quiet(form.txtParameter[0]);
+    form.txtParameter[0]->setText(QStringLiteral("200"));
+  }
+  // A key typed, as the window system sends it to the window.
+  void type(Qt::Key key, const QString& text) {
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+      QKeyEvent event(type, key, {}, text);
+      QCoreApplication::sendEvent(form.windowHandle(), &event);
+    }
+  }
+  // A click at `at` in the window, each event sent as the window system sends it.
+  void click(QPointF at) {
+    for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
+                                        std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
+      QMouseEvent event(type, at, form.mapToGlobal(at), Qt::LeftButton, buttons, {});
+      QCoreApplication::sendEvent(form.windowHandle(), &event);
+    }
+  }
+  void clickOn(const QWidget* widget) {
+    click(QPointF(widget->mapTo(&form, widget->rect().center())));
+  }
+  // The indicator's "Abbrechen", while the indicator is up.
+  const QWidget* abbrechen() {
+    return form.drawingProgress().indicator() ? form.drawingProgress().cancelButton() : nullptr;
+  }
+};
+
+// Counts the presses of `key` that reach `widget`.
+class KeySpy : public QObject {
+ public:
+  KeySpy(QWidget* widget, Qt::Key key, int* presses) : key_(key), presses_(presses) {
+    widget->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == key_) {
+      ++*presses_;
+    }
+    return false;
+  }
+
+ private:
+  Qt::Key key_;
+  int* presses_;
+};
+
+// Calls `look` at every pass of the event loop, those inside drawings included, until it returns
+// true.
+class EveryPass : public QObject {
+ public:
+  explicit EveryPass(std::function<bool()> look) : look_(std::move(look)) {
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+  }
+  ~EveryPass() override { QCoreApplication::removePostedEvents(this); }
+
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::User) return QObject::event(event);
+    if (!look_()) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    return true;
+  }
+
+ private:
+  std::function<bool()> look_;
 };
 
 TEST_F(LongDrawing, EscapeStopsItKeepingWhatWasDrawnAndSaysSo) {
@@ -398,11 +472,7 @@ TEST_F(LongDrawing, ShowsItsIndicatorOnlyAfterHalfASecond) {
 // the order they came.
 TEST_F(LongDrawing, InputAndAccessibilityActionsRunAfterItInOrder) {
   const Watchdog watchdog(form, 20);
-  form.resize(1040, 720);
-  form.show();
-  form.txtParameter[3]->setFocus();
-  QWindow* window = form.windowHandle();
-  ASSERT_NE(window, nullptr);
+  showWithFocusInRowThree();
   makeDrawingsEndless();
   const int redrawsBefore = form.redrawCount();
   int redrawsDuring = -1;
@@ -412,17 +482,8 @@ TEST_F(LongDrawing, InputAndAccessibilityActionsRunAfterItInOrder) {
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form.hscParameter[0]);
     ASSERT_NE(bar, nullptr);
     bar->valueInterface()->setCurrentValue(201);
-    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-      QKeyEvent key(type, Qt::Key_7, {}, QStringLiteral("7"));
-      QCoreApplication::sendEvent(window, &key);
-    }
-    // A click on "löschen", each event sent as it is made, as the window system sends it.
-    const QPointF loeschen = form.Command2->geometry().center();
-    for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
-                                        std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
-      QMouseEvent click(type, loeschen, form.mapToGlobal(loeschen), Qt::LeftButton, buttons, {});
-      QCoreApplication::sendEvent(window, &click);
-    }
+    type(Qt::Key_7, QStringLiteral("7"));
+    clickOn(form.Command2);  // "löschen"
     QTimer::singleShot(0, &form, [&] {
       redrawsDuring = form.redrawCount();
       rowThreeDuring = form.txtParameter[3]->text();
@@ -445,6 +506,138 @@ TEST_F(LongDrawing, InputAndAccessibilityActionsRunAfterItInOrder) {
                   [](uchar byte) { return byte == 0; }))
       << "the click on \"löschen\" came last";
   EXPECT_TRUE(errors.numbers.empty());
+}
+
+// A click on "Abbrechen" while a key waits takes its turn behind the key: the drawing goes on,
+// and the key runs after it.
+TEST_F(LongDrawing, AbbrechenWaitsBehindInputThatCameBeforeIt) {
+  const Watchdog watchdog(form, 20);
+  showWithFocusInRowThree();
+  makeDrawingsEndless();
+  bool lookedAgain = false;
+  duringTheDrawing([&] {
+    ASSERT_NE(abbrechen(), nullptr);
+    type(Qt::Key_7, QStringLiteral("7"));
+    clickOn(abbrechen());
+    makeDrawingsShort();
+    QTimer::singleShot(0, &form, [&] {
+      lookedAgain = true;
+      postEscape();
+    });
+  });
+  form.txtParameter[5]->setText(QStringLiteral("1"));
+  EXPECT_TRUE(lookedAgain) << "the click on Abbrechen overtook the key before it";
+  EXPECT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  QTest::qWait(50);
+  EXPECT_EQ(form.txtParameter[3]->text(), QStringLiteral("07"));
+}
+
+// Input kept during one drawing whose first key starts another long drawing when it runs: the rest
+// waits again, ahead of what comes during the second drawing, and all of it runs in the order it
+// was typed.
+TEST_F(LongDrawing, KeptInputThatStartsAnotherLongDrawingKeepsItsOrder) {
+  const Watchdog watchdog(form, 20);
+  showWithFocusInRowThree();
+  makeDrawingsEndless();
+  const int redrawsBefore = form.redrawCount();
+  duringTheDrawing([&] {
+    for (const char digit : {'1', '2', '3'}) {
+      type(static_cast<Qt::Key>(digit), QString(QChar::fromLatin1(digit)));
+    }
+    postEscape();
+  });
+  QString rowThreeDuringTheSecond;
+  // Inside the second drawing, the one that the replayed "1" starts.
+  const EveryPass second([&] {
+    if (form.redrawCount() != redrawsBefore + 2 || !form.drawingProgress().indicator()) {
+      return false;
+    }
+    rowThreeDuringTheSecond = form.txtParameter[3]->text();
+    type(Qt::Key_4, QStringLiteral("4"));
+    makeDrawingsShort();
+    postEscape();
+    return true;
+  });
+  form.txtParameter[5]->setText(QStringLiteral("1"));
+  QTest::qWait(100);
+  EXPECT_EQ(rowThreeDuringTheSecond, QStringLiteral("01"));
+  EXPECT_EQ(form.txtParameter[3]->text(), QStringLiteral("01234"));
+}
+
+// Once "Abbrechen" has been clicked, a click during a later long drawing waits for it to end as
+// any other: the focus does not move to the box clicked before the drawing is over.
+TEST_F(LongDrawing, AfterAbbrechenWasClickedLaterClicksStillWait) {
+  const Watchdog watchdog(form, 20);
+  showWithFocusInRowThree();
+  makeDrawingsEndless();
+  duringTheDrawing([&] {
+    ASSERT_NE(abbrechen(), nullptr);
+    clickOn(abbrechen());
+  });
+  form.txtParameter[5]->setText(QStringLiteral("1"));
+  ASSERT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  EXPECT_EQ(QApplication::focusWidget(), form.txtParameter[3]) << "Abbrechen took the focus";
+  const QWidget* focusDuring = nullptr;
+  duringTheDrawing([&] {
+    clickOn(form.txtParameter[1]);
+    QTimer::singleShot(0, &form, [&] {
+      focusDuring = QApplication::focusWidget();
+      makeDrawingsShort();
+      postEscape();
+    });
+  });
+  form.txtParameter[5]->setText(QStringLiteral("2"));
+  EXPECT_EQ(focusDuring, form.txtParameter[3]) << "the click reached its box during the drawing";
+  QTest::qWait(50);
+  EXPECT_EQ(QApplication::focusWidget(), form.txtParameter[1]) << "the click was lost";
+}
+
+// A cancel is the drawing's own: the next drawing, long enough to look at waiting events, runs to
+// its end.
+TEST_F(LongDrawing, TheDrawingAfterACancelledOneRunsToItsEnd) {
+  const Watchdog watchdog(form, 20);
+  duringTheDrawing([this] { postEscape(); });
+  makeDrawingsEndless();
+  form.txtParameter[5]->setText(QStringLiteral("1"));
+  ASSERT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  form.Text1->setText(QString());
+  int looks = 0;
+  const EveryPass count([&] {
+    looks += form.drawingProgress().indicator() != nullptr;
+    return false;
+  });
+  // Three million points in a few pixels: a second or so, with many looks at waiting events.
+  form.txtParameter[0]->setText(QStringLiteral("3000000"));
+  EXPECT_GT(looks, 0) << "too short a drawing to tell";
+  EXPECT_EQ(form.Text1->text(), QString()) << "the drawing stopped as if cancelled";
+}
+
+// Once the indicator has gone, Escape is a key like any other: it reaches the box with the focus,
+// and it does not stop an animation whose steps are too short for an indicator.
+TEST_F(LongDrawing, OnceTheIndicatorHasGoneEscapeIsAnOrdinaryKey) {
+  const Watchdog watchdog(form, 20);
+  showWithFocusInRowThree();
+  duringTheDrawing([this] {
+    makeDrawingsShort();
+    postEscape();
+  });
+  makeDrawingsEndless();
+  form.txtParameter[5]->setText(QStringLiteral("1"));
+  ASSERT_EQ(form.Text1->text(), QStringLiteral("Zeichnung abgebrochen"));
+  ASSERT_EQ(form.drawingProgress().indicator(), nullptr);
+  form.drawingProgress().setShowAfterMs(window::DrawingProgress::kShowAfterMs);
+
+  form.txtParameter[3]->assignText(QStringLiteral("400"));  // steps without an idle wait
+  int escapesInTheBox = 0;
+  KeySpy spy(form.txtParameter[3], Qt::Key_Escape, &escapesInTheBox);
+  QTest::keyClick(form.txtParameter[3], Qt::Key_Escape);
+  EXPECT_EQ(escapesInTheBox, 1) << "Escape was taken as a cancel";
+
+  TurnScript script({{2, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }},
+                     {4, [this] { form.Command4->click(); }}});
+  form.Command3->click();
+  EXPECT_EQ(form.hscParameter[4]->Value(), 13750 + 4) << "Escape stopped the animation";
+  EXPECT_EQ(escapesInTheBox, 2);
 }
 
 // One cancel ends every run under way, the outer one without another step; a run started after

@@ -2,14 +2,19 @@
 // The keys that take the picture out of the window: copy, save, poster, help.
 #include "support/error_recorder.h"
 #include "window/form1.h"
+#include "window/picturedialogs.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -115,6 +120,56 @@ TEST_F(PictureKeys, PosterAtTheSurfaceSizeIsWhatTheSurfaceShowsWithoutSketchDots
   EXPECT_TRUE(saved.convertToFormat(QImage::Format_RGB32) == before);
 }
 
+// Qt's own file dialog, as the program runs it: the SVG filter chosen and a name typed without an
+// extension give an .svg file.
+TEST(SaveDialog, TheSvgFilterGivesANameWithoutExtensionTheSvgOne) {
+  QTemporaryDir folder;
+  QString filtersShown;
+  QTimer::singleShot(0, [&] {
+    QWidget* const modal = QApplication::activeModalWidget();
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    auto* types = dialog ? dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")) : nullptr;
+    auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+    if (!types || !name) {
+      ADD_FAILURE() << "no file dialog with a list of filters and a name box";
+      if (modal) modal->close();
+      return;
+    }
+    filtersShown = dialog->nameFilters().join('|');
+    // The user picks the second filter from the list with the keyboard.
+    QTest::keyClick(types, Qt::Key_Down);
+    name->setText(folder.filePath(QStringLiteral("muster")));
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  const QString path = window::chooseSaveFile(
+      nullptr, QStringLiteral("Poster speichern"), QStringLiteral("Quirlbild.png"),
+      {QStringLiteral("PNG-Bild (*.png)"), QStringLiteral("SVG-Vektorgrafik (*.svg)")});
+  EXPECT_EQ(filtersShown, QStringLiteral("PNG-Bild (*.png)|SVG-Vektorgrafik (*.svg)"));
+  EXPECT_EQ(path, folder.filePath(QStringLiteral("muster.svg")));
+}
+
+class PosterDialogSide : public testing::TestWithParam<int> {};
+
+// The poster dialog opens with the side it is given, whatever it is within its range.
+TEST_P(PosterDialogSide, OpensWithTheSideItIsGiven) {
+  int shown = -1;
+  QTimer::singleShot(0, [&] {
+    QWidget* const modal = QApplication::activeModalWidget();
+    auto* dialog = qobject_cast<window::PosterDialog*>(modal);
+    if (!dialog) {
+      ADD_FAILURE() << "no poster dialog";
+      if (modal) modal->close();
+      return;
+    }
+    shown = dialog->findChild<QSpinBox*>()->value();
+    dialog->accept();
+  });
+  EXPECT_EQ(window::askPosterSide(nullptr, GetParam()), GetParam());
+  EXPECT_EQ(shown, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, PosterDialogSide, testing::Values(16, 685, 4096, 5000, 16384));
+
 struct CancelCase {
   const char* file;
   const char* row0;  // the texts of rows 0 and 2
@@ -170,16 +225,39 @@ INSTANTIATE_TEST_SUITE_P(
 // and the error is reported as the surface's drawing reports it.
 class PosterOfAnOverflow : public PictureKeys, public testing::WithParamInterface<const char*> {};
 
-TEST_P(PosterOfAnOverflow, IsSavedAndTheErrorReported) {
+TEST_P(PosterOfAnOverflow, IsSavedInTheFormatOfItsNameAndTheErrorReported) {
   form.parameters.DivergenceAngle = 7e305;  // point 257 of the blue band overflows
   chosen = QString::fromLatin1(GetParam());
   press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  EXPECT_TRUE(QFileInfo(folder.filePath(chosen)).size() > 0);
+  QFile saved(folder.filePath(chosen));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QByteArray start = saved.read(256);
+  // A name ending in .svg, in any case, gives SVG; any other, PNG.
+  if (chosen.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    EXPECT_TRUE(start.startsWith("<?xml") && start.contains("<svg")) << start.toStdString();
+  } else {
+    EXPECT_TRUE(start.startsWith("\x89PNG\r\n\x1a\n"));
+  }
   EXPECT_EQ(errors.numbers, std::vector<int>{platform::RuntimeError::Overflow});
   EXPECT_EQ(messageBox(), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PosterOfAnOverflow, testing::Values("poster.png", "poster.svg"));
+INSTANTIATE_TEST_SUITE_P(Formats, PosterOfAnOverflow,
+                         testing::Values("poster.png", "poster.svg", "POSTER.SVG", "poster.PNG"));
+
+// The poster dialog proposes 4096 pixels at first, then the side chosen last, even when the file
+// was not saved.
+TEST_F(PictureKeys, PosterDialogProposes4096FirstThenTheLastSideChosen) {
+  std::vector<int> proposed;
+  form.dialogs.posterSide = [&proposed](QWidget*, int side) {
+    proposed.push_back(side);
+    return std::optional<int>(5000);
+  };
+  chosen.clear();  // the file dialog is cancelled
+  press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  EXPECT_EQ(proposed, (std::vector<int>{4096, 5000}));
+}
 
 TEST_F(PictureKeys, CtrlSDuringALongDrawingOpensItsDialogAfterIt) {
   // Waiting events are looked at from the drawing's start, however soon it ends.

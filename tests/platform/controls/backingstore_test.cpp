@@ -42,4 +42,42 @@ INSTANTIATE_TEST_SUITE_P(Formats, RenderedInto,
                                          QImage::Format_RGBX8888, QImage::Format_RGBA8888,
                                          QImage::Format_BGR30, QImage::Format_RGB16));
 
+struct CopyCase {
+  QPoint at;   // where the part goes on the target
+  QRect from;  // the part of the source
+};
+
+class CopiedPart : public testing::TestWithParam<CopyCase> {};
+
+// Each pixel of the part lands where it belongs on the target, also where the part starts above
+// or left of the target's edge and only its lower right lies on the target; the rest of the
+// target stays as it was.
+TEST_P(CopiedPart, LandsPixelForPixelWhereItLiesOnTheTarget) {
+  QImage source(40, 30, QImage::Format_RGB32);
+  for (int y = 0; y < source.height(); ++y) {
+    for (int x = 0; x < source.width(); ++x) source.setPixel(x, y, qRgb(x * 6, y * 8, 90));
+  }
+  QImage target(20, 16, QImage::Format_RGB32);
+  target.fill(Qt::white);
+  const auto [at, from] = GetParam();
+  ASSERT_TRUE(platform::copyOpaquePixels(target, at, source, from));
+  for (int y = 0; y < target.height(); ++y) {
+    for (int x = 0; x < target.width(); ++x) {
+      const int partX = x - at.x();
+      const int partY = y - at.y();
+      const bool onPart = partX >= 0 && partX < from.width() && partY >= 0 && partY < from.height();
+      const QRgb expected =
+          onPart ? source.pixel(from.x() + partX, from.y() + partY) : qRgb(255, 255, 255);
+      ASSERT_EQ(target.pixel(x, y), expected) << x << ", " << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, CopiedPart,
+                         testing::Values(CopyCase{{3, 2}, {5, 4, 10, 8}},
+                                         CopyCase{{-3, 0}, {5, 4, 10, 8}},
+                                         CopyCase{{0, -2}, {5, 4, 10, 8}},
+                                         CopyCase{{-4, -5}, {7, 9, 20, 18}},
+                                         CopyCase{{12, 10}, {0, 0, 30, 20}}));
+
 }  // namespace

@@ -55,6 +55,20 @@ TEST_F(CanvasTest, ChangedRectanglesCoverEveryChangedPixelAndLittleElse) {
   EXPECT_TRUE(canvas.compose().empty()) << "nothing changed since";
 }
 
+// However many redraws were composed before, one small circle changes a few tiles, not the whole
+// surface: what was counted for earlier composes is not counted again.
+TEST_F(CanvasTest, AfterManyComposedRedrawsASmallChangeIsStillAFewTiles) {
+  for (int redraw = 0; redraw < 100; ++redraw) {
+    canvas.Cls();
+    for (int k = 0; k < 300; ++k) canvas.Circle(-90 + (k * 7 + redraw) % 180, -90 + k % 180, 1.5f);
+    canvas.compose();
+  }
+  canvas.Circle(-50, 20, 1);
+  const std::vector<QRect> changed = canvas.compose();
+  ASSERT_FALSE(changed.empty());
+  EXPECT_LE(area(changed), 4 * platform::ScreenImage::kTile * platform::ScreenImage::kTile);
+}
+
 TEST_F(CanvasTest, ClsRestoresTheBackColourWhereDrawn) {
   canvas.Circle(10, 10, 3);
   canvas.compose();
