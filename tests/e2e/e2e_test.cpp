@@ -435,6 +435,13 @@ bool windowShown(const QString& title) {
                                          "--name", "^" + title + "$"}) == 0;
 }
 
+// The visible windows with exactly this title, by their ids.
+QStringList windowsNamed(const QString& title) {
+  QString ids;
+  run(QStringLiteral("xdotool"), {"search", "--onlyvisible", "--name", "^" + title + "$"}, &ids);
+  return ids.split('\n', Qt::SkipEmptyParts);
+}
+
 // Ctrl+C puts the picture on the desktop's clipboard, as other programs read it; F1 and Ctrl+S
 // open their windows, and Escape closes them.
 TEST_F(RealWindow, PictureKeysReachTheDesktop) {
@@ -500,13 +507,24 @@ TEST_P(QuitSignal, DuringAPosterEndsTheProgramAndLeavesNothingBehind) {
   click(surfaceRect().topLeft() + QPoint(13, 13));
   QTest::qWait(300);
   xdotool({"key", "ctrl+shift+s"});
-  ASSERT_TRUE(windowShown(QStringLiteral("Poster speichern")));
+  const QString title = QStringLiteral("Poster speichern");
+  ASSERT_TRUE(windowShown(title));
+  const QStringList posterDialog = windowsNamed(title);
   QTest::qWait(300);
-  // The largest poster, then the file's name, typed whole into the file dialog.
+  // The largest poster, then the file's name, typed whole into the file dialog, which has the same
+  // title: it is told apart by its window.
   xdotool({"key", "ctrl+a"});
   xdotool({"type", "16384"});
   xdotool({"key", "Return"});
-  QTest::qWait(800);
+  QElapsedTimer opening;
+  opening.start();
+  const auto fileDialogShown = [&] {
+    const QStringList now = windowsNamed(title);
+    return !now.isEmpty() && now != posterDialog;
+  };
+  while (!fileDialogShown() && opening.elapsed() < 30000) QTest::qWait(100);
+  ASSERT_TRUE(fileDialogShown()) << "no file dialog";
+  QTest::qWait(500);
   xdotool({"key", "ctrl+a"});
   xdotool({"type", "--delay", "10", folder.filePath(QStringLiteral("poster.png"))});
   xdotool({"key", "Return"});
@@ -516,7 +534,7 @@ TEST_P(QuitSignal, DuringAPosterEndsTheProgramAndLeavesNothingBehind) {
   const auto files = [&] {
     return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
   };
-  while (files().isEmpty() && waited.elapsed() < 10000) QTest::qWait(20);
+  while (files().isEmpty() && waited.elapsed() < 30000) QTest::qWait(20);
   ASSERT_EQ(files().size(), 1) << "no poster is being written";
   ASSERT_TRUE(files().front().startsWith('.')) << files().front().toStdString();
   ::kill(static_cast<pid_t>(program.processId()), GetParam());
