@@ -177,8 +177,9 @@ void CircleRasterizer::render(Sprite& sprite, Spot& spot, const SpriteSet& set, 
   }
   const int width = x1 - x0 + 1;
   // Every sprite of a set as high as the highest can be, the rows it lacks transparent below it:
-  // blending a transparent row leaves the image as it is, and blitAll() then runs its loop the
-  // same number of times for each circle, so the processor foresees the loop's end (see there).
+  // blending a transparent row leaves the image as it is, and the AVX2 blend (blend.cpp) then
+  // runs its row loop the same number of times for each circle, so the processor foresees the
+  // loop's end (see there).
   // As high as the rows that the outline, r + pen / 2 from the centre, can reach.
   const double reach = r + style.penWidth / 2;
   const int height = std::max(y1 - y0 + 1, static_cast<int>(std::ceil(2 * reach)) + 1);

@@ -95,9 +95,11 @@ class CircleRasterizer {
   }
 
   // Draws the circles inside `clip`, making the same pixels as draw() for each in order, with
-  // `style` but each circle's own fill. A pixel that a later circle of the batch paints opaquely
-  // is not drawn by the circles before it: the batch is looked at from its last circle back
-  // first, so that what a redraw costs grows with what shows, not with every circle drawn over.
+  // `style` but each circle's own fill. From a radius of 6 device pixels on, a pixel that a later
+  // circle of the batch paints opaquely is not drawn by the circles before it: the batch is looked
+  // at from its last circle back first, so that what a redraw costs grows with what shows, not
+  // with every circle drawn over. Smaller circles are drawn in order, every pixel, which costs
+  // less than looking for what is hidden.
   // Adds the pixels each circle changes to `drawn`.
   void drawBatch(const ImageView& image, std::span<const BatchCircle> circles, double r,
                  CircleStyle style, const QRect& clip, Damage& drawn);
