@@ -3,6 +3,7 @@
 
 #include "picturefile/picturefile.h"
 #include "programinfo/programinfo.h"
+#include "window/picturekeys.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -118,18 +119,12 @@ QString helpHtml() {
              "<li><b>Leertaste</b> und <b>Eingabe</b>: drücken die Schaltfläche oder das "
              "Farbfeld, das den Fokus hat.</li>"
              "<li><b>Escape</b>: bricht eine lange Zeichnung ab und hält die Animation an; was "
-             "gezeichnet ist, bleibt.</li>"
-             "<li><b>Strg+C</b>: kopiert das Bild in die Zwischenablage (in einem Eingabefeld "
-             "wie immer den Text).</li>"
-             "<li><b>Strg+S</b>: speichert das Bild als PNG.</li>"
-             "<li><b>Strg+Umschalt+S</b>: speichert ein Poster in einer gewählten Größe, als PNG "
-             "neu gezeichnet oder als SVG mit Vektorkreisen; ohne Skizzenpunkte.</li>"
-             "<li><b>F1</b>: diese Hilfe. <b>Escape</b> schließt sie.</li></ul>"
+             "gezeichnet ist, bleibt.</li>%2</ul>"
              "<p>Während einer Zeichnung wartet, was getippt oder geklickt wird, und läuft "
              "danach in seiner Reihenfolge.</p>"
              "<p>Quirlbild %1 ist freie Software unter der GNU General Public License, Version 3 "
              "oder später (GPL-3.0-or-later), ohne jede Gewährleistung.</p>")
-      .arg(QString::fromLatin1(programinfo::kVersion));
+      .arg(QString::fromLatin1(programinfo::kVersion), pictureKeysHelp());
 }
 
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), html_(helpHtml()) {
