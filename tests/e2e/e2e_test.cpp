@@ -98,13 +98,7 @@ class RealProgram {
 
   QString windowId() const { return window_; }
 
-  QImage surface() const {
-    const QRect r = surfaceRect();
-    return QGuiApplication::primaryScreen()
-        ->grabWindow(0, r.x(), r.y(), r.width(), r.height())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32);
-  }
+  QImage surface() const { return screenPixels(surfaceRect()); }
 
   // Waits until the surface shows `expected` (within antialiasing), up to five seconds.
   bool shows(const QImage& expected, double* share = nullptr) const {
@@ -427,14 +421,6 @@ bool isHighlight(QRgb c) {
   return qBlue(c) > qRed(c) + 60 && qGreen(c) > 100;
 }
 
-// The focus mark shows only where the keyboard put the focus; the keys of a horizontal bar and
-// Enter on a push button act as on the desktop.
-// Whether a window with exactly this title is shown, waiting up to ten seconds for it.
-bool windowShown(const QString& title) {
-  return run(QStringLiteral("timeout"), {"10", "xdotool", "search", "--sync", "--onlyvisible",
-                                         "--name", "^" + title + "$"}) == 0;
-}
-
 // The visible windows with exactly this title, by their ids.
 QStringList windowsNamed(const QString& title) {
   QString ids;
@@ -605,14 +591,6 @@ TEST_F(RealWindow, KeysAndTheFocusMark) {
   white.fill(Qt::white);
   double share = 0;
   EXPECT_TRUE(program.shows(white, &share)) << "Return on löschen: " << share;
-}
-
-// Screen pixels of the whole display, in its own device pixels.
-QImage screenPixels(QRect deviceRect) {
-  return QGuiApplication::primaryScreen()
-      ->grabWindow(0, deviceRect.x(), deviceRect.y(), deviceRect.width(), deviceRect.height())
-      .toImage()
-      .convertToFormat(QImage::Format_RGB32);
 }
 
 bool isWhite(QRgb c) {

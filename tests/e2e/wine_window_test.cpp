@@ -93,13 +93,6 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
   return true;
 }
 
-QImage grab(const QRect& area) {
-  return QGuiApplication::primaryScreen()
-      ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
-      .toImage()
-      .convertToFormat(QImage::Format_RGB32);
-}
-
 // The installed program in a window of its own, moved to the screen's top-left corner and made
 // large enough for every control to show (there is no window manager, so no frame).
 class InstalledProgram {
@@ -130,7 +123,7 @@ class InstalledProgram {
   InstalledProgram(const InstalledProgram&) = delete;
   InstalledProgram& operator=(const InstalledProgram&) = delete;
 
-  QImage surface() const { return grab(surfaceRect()); }
+  QImage surface() const { return screenPixels(surfaceRect()); }
 
   // Waits until the surface shows `expected` within antialiasing, up to 20 seconds.
   bool shows(const QImage& expected, double* share) const {
@@ -150,11 +143,6 @@ class InstalledProgram {
   QProcess process_;
   QString window_;
 };
-
-bool windowShown(const QString& title) {
-  return run(QStringLiteral("timeout"), {"30", "xdotool", "search", "--sync", "--onlyvisible",
-                                         "--name", "^" + title + "$"}) == 0;
-}
 
 class Windows : public testing::Test {
  protected:
@@ -191,7 +179,7 @@ TEST_F(Windows, TheInstalledProgramDrawsRedrawsOnABarClickAndSavesAPng) {
   click(surfaceRect().topLeft() + QPoint(13, 13));
   QThread::msleep(300);
   xdotool({"key", "ctrl+s"});
-  ASSERT_TRUE(windowShown(QStringLiteral("Bild speichern")));
+  ASSERT_TRUE(windowShown(QStringLiteral("Bild speichern"), 30));
   QThread::msleep(500);
   // Wine's file box has the proposed name selected at first, but Ctrl+A does not select in it.
   const QString saved = gHome->filePath(QStringLiteral("bild.png"));

@@ -7,11 +7,13 @@
 #include "pattern/renderer.h"
 #include "window/layout.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QScreen>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -48,6 +50,20 @@ inline int run(const QString& program, const QStringList& arguments, QString* ou
 
 inline void xdotool(const QStringList& arguments) {
   EXPECT_EQ(run(QStringLiteral("xdotool"), arguments), 0) << arguments.join(' ').toStdString();
+}
+
+// Whether a window with exactly this title is shown, waiting up to `seconds` for it.
+inline bool windowShown(const QString& title, int seconds = 10) {
+  return run(QStringLiteral("timeout"), {QString::number(seconds), "xdotool", "search", "--sync",
+                                         "--onlyvisible", "--name", "^" + title + "$"}) == 0;
+}
+
+// Screen pixels of the whole display, in its own device pixels.
+inline QImage screenPixels(const QRect& deviceRect) {
+  return QGuiApplication::primaryScreen()
+      ->grabWindow(0, deviceRect.x(), deviceRect.y(), deviceRect.width(), deviceRect.height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
 }
 
 inline void click(QPoint p) {

@@ -44,6 +44,16 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs) {
   return true;
 }
 
+// Until the window of `widget` has one, and `state` holds for it.
+bool waitForWindow(QWidget* widget, bool (QWindow::*state)() const, int timeoutMs) {
+  return waitFor(
+      [widget, state] {
+        const QWindow* window = widget->window()->windowHandle();
+        return window != nullptr && (window->*state)();
+      },
+      timeoutMs);
+}
+
 void sendKey(QWidget* widget, bool press, int key, Qt::KeyboardModifiers modifiers,
              const QString& text) {
   QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, modifiers, text);
@@ -98,21 +108,11 @@ void qWait(int ms) {
 }
 
 bool qWaitForWindowExposed(QWidget* widget, int timeoutMs) {
-  return waitFor(
-      [widget] {
-        const QWindow* window = widget->window()->windowHandle();
-        return window != nullptr && window->isExposed();
-      },
-      timeoutMs);
+  return waitForWindow(widget, &QWindow::isExposed, timeoutMs);
 }
 
 bool qWaitForWindowActive(QWidget* widget, int timeoutMs) {
-  return waitFor(
-      [widget] {
-        const QWindow* window = widget->window()->windowHandle();
-        return window != nullptr && window->isActive();
-      },
-      timeoutMs);
+  return waitForWindow(widget, &QWindow::isActive, timeoutMs);
 }
 
 char keyToAscii(Qt::Key key) {
