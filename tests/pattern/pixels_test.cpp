@@ -45,7 +45,7 @@ TEST_P(MatchesPlainQPainter, ExceptForAntialiasing) {
   const QImage b = onWhite(reference);
   int differing = 0;
   int drawn = 0;
-  int far = 0;
+  int clearlyOff = 0;
   for (int y = 0; y < a.height(); ++y) {
     for (int x = 0; x < a.width(); ++x) {
       const QRgb p = a.pixel(x, y);
@@ -54,13 +54,14 @@ TEST_P(MatchesPlainQPainter, ExceptForAntialiasing) {
       const int worst = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
                                   std::abs(qBlue(p) - qBlue(q))});
       differing += worst > 64;
-      if (worst > 128) ++far;
+      if (worst > 128) ++clearlyOff;
     }
   }
   // QPainter flattens each circle into a polygon whose edges cut up to a third of a pixel inside
   // the true circle, so thin outlines differ by up to a quarter of the range in places; a circle
   // misplaced by one pixel makes tens of percent of the drawn pixels differ by more than half.
-  EXPECT_LE(far, drawn / 100) << far << " of " << drawn << " drawn pixels differ by more than half";
+  EXPECT_LE(clearlyOff, drawn / 100)
+      << clearlyOff << " of " << drawn << " drawn pixels differ by more than half";
   EXPECT_LE(differing, a.width() * a.height() * 3 / 100)
       << differing << " pixels differ by more than a quarter";
 }

@@ -259,9 +259,10 @@ void Canvas::drawDiscs(std::span<const Disc> discs, float radius, int strip) {
   const UserRows rows = userRowsOf(scale_.top, perUnitY, above, below);
   constexpr std::size_t kBlock = 512;
   std::array<std::uint32_t, kBlock> inRows;
+  const Kernels& kernel = kernels();
   for (std::size_t from = 0; from < discs.size(); from += kBlock) {
     const std::span<const Disc> block = discs.subspan(from, std::min(kBlock, discs.size() - from));
-    const std::size_t count = discsInRows(block, rows, inRows.data());
+    const std::size_t count = kernel.discsInRows(block.data(), block.size(), rows, inRows.data());
     for (std::size_t k = 0; k < count; ++k) {
       const Disc& disc = block[inRows[k]];
       const double cy = (disc.y - scale_.top) * perUnitY;

@@ -3,7 +3,7 @@
 #include "raster/circlepixel.h"
 #include "raster/raster.h"
 
-#include "raster/blend.h"
+#include "kernels/blend.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "raster/placement.h"
 #include "raster/raster.h"
 
-#include "raster/blend.h"
+#include "kernels/blend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,13 +14,13 @@ void CircleRasterizer::findSpriteRuns(const BatchCircle& circle, double r, const
                                       const QRect& area, std::size_t index) {
   // Without a sprite, a circle this small lies outside every image.
   if (!placeable(circle.cx, circle.cy, r)) return;
-  const Placement placement = place(circle.cx, circle.cy, setFor(r, style));
-  const QRect& at = placement.area;
+  const PlacedSprite placed = place(circle.cx, circle.cy, setFor(r, style));
+  const QRect& at = placed.area;
   const int top = std::max(at.top(), area.top());
   const int bottom = std::min(at.bottom(), area.bottom());
   if (top > bottom || at.left() > area.right() || at.right() < area.left()) return;
   const std::size_t firstRun = runs_.size();
-  const RowSpan* const rows = placement.sprite->rows.data();
+  const RowSpan* const rows = placed.sprite->rows.data();
   for (int y = top; y <= bottom; ++y) {
     const RowSpan& span = rows[y - at.top()];
     const int first = std::max(at.left() + span.first, area.left());
@@ -35,8 +35,8 @@ void CircleRasterizer::findSpriteRuns(const BatchCircle& circle, double r, const
                     std::min(at.left() + span.opaqueLast, area.right()));
   }
   if (runs_.size() == firstRun) return;
-  visible_.push_back({index, firstRun, runs_.size(), placement.sprite->pixels.data(), rows,
-                      at.topLeft(), placement.stride});
+  visible_.push_back({index, firstRun, runs_.size(), placed.sprite->pixels.data(), rows,
+                      at.topLeft(), placed.stride});
 }
 
 void CircleRasterizer::findBandRuns(const BatchCircle& circle, double r, const CircleStyle& style,
@@ -101,7 +101,7 @@ void CircleRasterizer::findBandRuns(const BatchCircle& circle, double r, const C
   visible_.push_back({index, firstRun, runs_.size(), nullptr, nullptr, {}, 0});
 }
 
-void CircleRasterizer::drawSpriteRuns(const ImageView& image, const Visible& visible,
+void CircleRasterizer::drawSpriteRuns(const ImageView& image, const VisibleCircle& visible,
                                       std::span<const Run> runs) {
   for (const Run& run : runs) {
     const int v = run.y - visible.origin.y();
@@ -127,7 +127,8 @@ void CircleRasterizer::releaseBatchMemory() {
   // What a batch of small circles takes is kept for the next one: the animation draws many a
   // second. The runs of a batch of large circles can take tens of megabytes.
   constexpr std::size_t kKeptBytes = 4 << 20;
-  if (runs_.capacity() * sizeof(Run) + visible_.capacity() * sizeof(Visible) <= kKeptBytes) return;
+  if (runs_.capacity() * sizeof(Run) + visible_.capacity() * sizeof(VisibleCircle) <= kKeptBytes)
+    return;
   runs_ = {};
   visible_ = {};
   coverage_ = {};

@@ -4,7 +4,7 @@
 // circle of a redraw. For the rasteriser's own files only.
 #pragma once
 
-#include "raster/blend.h"
+#include "kernels/blend.h"
 #include "raster/raster.h"
 
 #if defined(__SSE2__)
@@ -42,15 +42,14 @@ namespace {
   const int sx = static_cast<int>(qx & (set.steps - 1));
   const int sy = static_cast<int>(qy & (set.steps - 1));
   const int index = sy * set.steps + sx;
-  Spot& spot = set.spots[index];
-  if (spot.width < 0) render(set.sprites[index], spot, set, sx, sy);
+  SpriteLayout& layout = set.layouts[index];
+  if (layout.width < 0) render(set.sprites[index], layout, set, sx, sy);
   return index;
 }
 
 // Inlined: it runs for every circle of a redraw.
-[[gnu::always_inline]] inline CircleRasterizer::Placement CircleRasterizer::place(double cx,
-                                                                                  double cy,
-                                                                                  SpriteSet& set) {
+[[gnu::always_inline]] inline CircleRasterizer::PlacedSprite CircleRasterizer::place(
+    double cx, double cy, SpriteSet& set) {
   const int steps = set.steps;
   // The centre to the nearest 1/steps pixel (halves to even, as nearbyint), split into its
   // pixel and its position inside that pixel; steps is a power of two, so a shift does the floor
@@ -59,19 +58,19 @@ namespace {
   const long long qx = nearest(cx * steps);
   const long long qy = nearest(cy * steps);
   const int index = spriteAt(set, qx, qy);
-  const Spot& spot = set.spots[index];
+  const SpriteLayout& layout = set.layouts[index];
   return {&set.sprites[index],
-          QRect(static_cast<int>(qx >> shift) + spot.left, static_cast<int>(qy >> shift) + spot.top,
-                spot.width, spot.height),
-          spot.pixels, spot.stride};
+          QRect(static_cast<int>(qx >> shift) + layout.left,
+                static_cast<int>(qy >> shift) + layout.top, layout.width, layout.height),
+          layout.pixels, layout.stride};
 }
 
 [[gnu::always_inline]] inline QRect CircleRasterizer::drawSprite(const ImageView& image,
-                                                                 const Placement& placement,
+                                                                 const PlacedSprite& placed,
                                                                  const QRect& clip) {
   // The sprite's pixels inside the clip and the image, without QRect's general intersection:
   // this runs for every circle.
-  const QRect& a = placement.area;
+  const QRect& a = placed.area;
   const QRect visible(
       QPoint(std::max({a.left(), clip.left(), 0}), std::max({a.top(), clip.top(), image.firstRow})),
       QPoint(std::min({a.right(), clip.right(), image.size.width() - 1}),
@@ -79,7 +78,7 @@ namespace {
   if (visible.isEmpty()) return {};
 
   for (int y = visible.top(); y <= visible.bottom(); ++y) {
-    const QRgb* src = placement.row(y) + (visible.left() - placement.area.left());
+    const QRgb* src = placed.row(y) + (visible.left() - placed.area.left());
     QRgb* const row = image.row(y);
     blendRow(row + visible.left(), src, visible.width());
   }

@@ -4,10 +4,10 @@
 // pixels each one covers.
 #pragma once
 
-#include "raster/blend.h"
+#include "kernels/blend.h"
+#include "kernels/kernels.h"
 #include "raster/coverage.h"
 #include "raster/damage.h"
-#include "runtime/processor.h"
 
 #include <QImage>
 #include <QRect>
@@ -71,19 +71,10 @@ inline QRect rasterCircle(QImage& image, double cx, double cy, double r, const C
   return rasterCircle(ImageView(image), cx, cy, r, style, image.rect());
 }
 
-// One circle of a batch that shares a radius and all of its style but the fill: its centre in
-// device pixels and its fill.
-struct BatchCircle {
-  double cx;
-  double cy;
-  QRgb fill;
-};
-
 // Draws circles like rasterCircle, but all but huge ones from pre-rendered sprites: one per
 // radius, style and centre position to an eighth of a pixel (a quarter for larger circles),
-// rendered when first used. A pattern uses
-// one radius and three colours, so after the first few circles every circle is a copy and
-// blend of a few dozen pixels, with no square roots.
+// rendered when first used. A pattern uses one radius and three colours, so after the first few
+// circles every circle is a copy and blend of a few dozen pixels, with no square roots.
 // One rasteriser per thread: its sprite cache is its own.
 class CircleRasterizer {
  public:
@@ -107,13 +98,12 @@ class CircleRasterizer {
   void releaseBatchMemory();
 
  private:
-  static constexpr int kMaxSteps = 8;         // sub-pixel positions per axis, a power of two
-  static constexpr double kFineRadius = 16;   // larger circles use half as many positions
-  static constexpr double kMaxRadius = 64;    // larger circles are computed pixel by pixel
-  static constexpr std::size_t kMaxSets = 8;  // sprite sets kept, oldest dropped first
-  // Centres farther out than this (device pixels) are drawn pixel by pixel: they lie outside
-  // every image, and their sprite positions would not fit the integers.
-  static constexpr double kMostCentre = 1e9;
+  static constexpr int kMaxSteps = kPlacedSteps;  // sub-pixel positions per axis, a power of two
+  static constexpr double kFineRadius = 16;       // larger circles use half as many positions
+  static constexpr double kMaxRadius = 64;        // larger circles are computed pixel by pixel
+  static constexpr std::size_t kMaxSets = 8;      // sprite sets kept, oldest dropped first
+  // Centres farther out than this (device pixels) are drawn pixel by pixel.
+  static constexpr double kMostCentre = kMostPlacedCentre;
   // Sub-pixel positions per axis of the sprites of radius r.
   static constexpr int stepsFor(double r) { return r <= kFineRadius ? kMaxSteps : kMaxSteps / 2; }
 
@@ -130,39 +120,25 @@ class CircleRasterizer {
   };
 
   // The pixels one circle changes, premultiplied, row by row, and each row's span; where they lie
-  // is the sprite's spot.
+  // is the sprite's layout.
   struct Sprite {
     std::vector<QRgb> pixels;
     std::vector<RowSpan> rows;
   };
 
-  // Where a sprite's pixels lie, from (left, top) relative to the pixel that holds the circle's
-  // centre, and the pixels themselves, whose rows are `stride` apart, padded with transparent
-  // pixels to a multiple of eight, so that a row can be blended eight pixels at a time without a
-  // mask. Packed small, so that a batch's spots stay in the nearest cache while the image's rows
-  // stream through it. The pixels stay where they are when the set moves.
-  struct Spot {
-    const QRgb* pixels = nullptr;
-    std::int16_t left = 0;
-    std::int16_t top = 0;
-    std::int16_t width = -1;  // -1 until the sprite is rendered
-    std::int16_t height = 0;
-    std::int16_t stride = 0;
-  };
-
   struct SpriteSet {
     double radius;
     CircleStyle style;
-    int steps;                                          // sub-pixel positions per axis
-    std::array<Sprite, kMaxSteps * kMaxSteps> sprites;  // by sub-pixel position, when used
-    std::array<Spot, kMaxSteps * kMaxSteps> spots;      // of each sprite
+    int steps;                                                // sub-pixel positions per axis
+    std::array<Sprite, kMaxSteps * kMaxSteps> sprites;        // by sub-pixel position, when used
+    std::array<SpriteLayout, kMaxSteps * kMaxSteps> layouts;  // of each sprite
   };
 
-  static void render(Sprite& sprite, Spot& spot, const SpriteSet& set, int sx, int sy);
+  static void render(Sprite& sprite, SpriteLayout& layout, const SpriteSet& set, int sx, int sy);
 
   // The sprite for a circle, rendered when first used, and where its pixels land on the image;
   // no sprite for circles that are drawn pixel by pixel.
-  struct Placement {
+  struct PlacedSprite {
     const Sprite* sprite;
     QRect area;
     const QRgb* pixels;
@@ -175,28 +151,10 @@ class CircleRasterizer {
   // Whether a circle is drawn from a sprite: not too large, its centre a number within reach.
   static bool placeable(double cx, double cy, double r);
   // The sprite of `set` for a centre at (qx, qy) steps of its positions, rendered when first
-  // used: its number in the set's sprites and spots.
+  // used: its number in the set's sprites and layouts.
   static int spriteAt(SpriteSet& set, long long qx, long long qy);
-  Placement place(double cx, double cy, SpriteSet& set);
-  static QRect drawSprite(const ImageView& image, const Placement& placement, const QRect& clip);
-#if defined(QUIRLBILD_AVX2)
-  // What placeFour() compares with and adds, in lanes of four x values and four y values: the
-  // area's first pixel and its end; and the image's stride and pixels.
-  struct FourPlaces {
-    alignas(32) std::int32_t first[8];
-    alignas(32) std::int32_t end[8];
-    int stride;
-    std::intptr_t origin;  // ImageView::origin()
-  };
-  // The blits of four circles drawn from sprites of `set` (eight positions a pixel, rows of up
-  // to sixteen pixels) whose columns lie wholly inside the area, their rows cut to the area's,
-  // as drawInOrder() would make them, in `out`, and the first pixel each draws, as four columns
-  // and then four rows, in `corners`; a bit for each circle that is (bits 0 to 3), and one for
-  // each that lies wholly outside the area and draws nothing (bits 4 to 7); the others are left
-  // to drawInOrder(). Built for AVX2: called only where the processor has it.
-  static int placeFour(const BatchCircle* circles, const SpriteSet& set, const FourPlaces& places,
-                       Blit* out, std::int32_t* corners);
-#endif
+  PlacedSprite place(double cx, double cy, SpriteSet& set);
+  static QRect drawSprite(const ImageView& image, const PlacedSprite& placed, const QRect& clip);
   // Each circle in order, as draw() draws it.
   void drawInOrder(const ImageView& image, std::span<const BatchCircle> circles, double r,
                    CircleStyle style, const QRect& area, Damage& drawn);
@@ -213,7 +171,7 @@ class CircleRasterizer {
     std::int16_t last;
   };
   // A circle of the batch with something to draw: its runs are runs_[firstRun, endRun).
-  struct Visible {
+  struct VisibleCircle {
     std::size_t circle;
     std::size_t firstRun;
     std::size_t endRun;
@@ -228,14 +186,14 @@ class CircleRasterizer {
                       const QRect& area, std::size_t index);
   void findBandRuns(const BatchCircle& circle, double r, const CircleStyle& style,
                     const QRect& area, std::size_t index);
-  static void drawSpriteRuns(const ImageView& image, const Visible& visible,
+  static void drawSpriteRuns(const ImageView& image, const VisibleCircle& visible,
                              std::span<const Run> runs);
 
   std::vector<SpriteSet> sets_;
   std::size_t droppedSets_ = 0;  // sets dropped so far, to know whether a batch dropped one
   Coverage coverage_;
   std::vector<Run> runs_;
-  std::vector<Visible> visible_;
+  std::vector<VisibleCircle> visible_;
 };
 
 }  // namespace platform

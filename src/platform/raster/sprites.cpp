@@ -32,7 +32,8 @@ CircleRasterizer::SpriteSet& CircleRasterizer::setFor(double r, const CircleStyl
   return set;
 }
 
-void CircleRasterizer::render(Sprite& sprite, Spot& spot, const SpriteSet& set, int sx, int sy) {
+void CircleRasterizer::render(Sprite& sprite, SpriteLayout& layout, const SpriteSet& set, int sx,
+                              int sy) {
   const double r = set.radius;
   const CircleStyle& style = set.style;
   // The circle's centre relative to the top-left corner of its own pixel.
@@ -55,8 +56,8 @@ void CircleRasterizer::render(Sprite& sprite, Spot& spot, const SpriteSet& set, 
     }
   }
   if (x1 < 0) {
-    spot = {};
-    spot.width = 0;
+    layout = {};
+    layout.width = 0;
     return;
   }
   const int width = x1 - x0 + 1;
@@ -94,12 +95,12 @@ void CircleRasterizer::render(Sprite& sprite, Spot& spot, const SpriteSet& set, 
     }
     sprite.rows.push_back(span);
   }
-  spot = {sprite.pixels.data(),
-          static_cast<std::int16_t>(x0 - half),
-          static_cast<std::int16_t>(y0 - half),
-          static_cast<std::int16_t>(width),
-          static_cast<std::int16_t>(height),
-          static_cast<std::int16_t>(stride)};
+  layout = {sprite.pixels.data(),
+            static_cast<std::int16_t>(x0 - half),
+            static_cast<std::int16_t>(y0 - half),
+            static_cast<std::int16_t>(width),
+            static_cast<std::int16_t>(height),
+            static_cast<std::int16_t>(stride)};
 }
 
 }  // namespace platform

@@ -106,14 +106,10 @@ TEST(DiscsInRows, KeepTheDiscsThatAPlainTestKeepsInOrder) {
       const float y = discs[i].y;
       if (std::isnan(y) || (y >= rows.lowest && y <= rows.highest)) expected.push_back(i);
     }
-    std::vector<std::uint32_t> portably(count);
-    portably.resize(platform::discsInRowsPortably(discs, rows, portably.data()));
-    EXPECT_EQ(portably, expected) << count;
-    std::vector<std::uint32_t> wide(count);
-    std::size_t kept = 0;
-    if (platform::discsInRowsWithAvx2(discs, rows, wide.data(), kept)) {
-      wide.resize(kept);
-      EXPECT_EQ(wide, expected) << count;
+    for (const platform::Kernels* kernels : platform::availableKernels()) {
+      std::vector<std::uint32_t> kept(count);
+      kept.resize(kernels->discsInRows(discs.data(), count, rows, kept.data()));
+      EXPECT_EQ(kept, expected) << kernels->name << ", " << count << " discs";
     }
   }
 }

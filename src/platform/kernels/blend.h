@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Premultiplied source-over, pixel by pixel and row by row: the innermost loops of a redraw.
+// Premultiplied source-over, pixel by pixel and row by row: the innermost loops of a redraw, in
+// the baseline instructions of the processor the program is built for.
 #pragma once
 
 #include <QRgb>
 #include <QtGlobal>
-
-#include <span>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -62,27 +61,5 @@ inline QRgb blendOver(QRgb dst, QRgb src) {
 #endif
   for (; x < count; ++x) dst[x] = src[x] + byteMul(dst[x], 255 - qAlpha(src[x]));
 }
-
-// A sprite's rows to blend onto an image: `rows` rows of `columns` pixels, from `src` (rows
-// `srcStride` pixels apart) onto `dst` (rows `dstStride` apart). Up to `reach` pixels of each
-// row may be blended, those past `columns` being transparent: blending them leaves the image
-// as it is, and a whole step of eight pixels costs less than a masked one.
-struct Blit {
-  QRgb* dst;
-  const QRgb* src;
-  int rows;
-  int columns;
-  int srcStride;
-  int reach;
-};
-
-// Blends each blit's rows in order, each pixel as blendOver() does, with what this processor
-// does best: eight pixels at a time where it has AVX2, chosen when first called.
-void blitAll(std::span<const Blit> blits, qsizetype dstStride);
-
-// The two ways, for the tests: the same pixels from each.
-void blitAllPortably(std::span<const Blit> blits, qsizetype dstStride);
-// False where the processor or the compiler has no AVX2; then it does nothing.
-bool blitAllWithAvx2(std::span<const Blit> blits, qsizetype dstStride);
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "raster/blend.h"
+#include "kernels/blend.h"
+#include "kernels/kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ struct BlitCase {
 
 class Blits : public testing::TestWithParam<BlitCase> {};
 
-// Each way of blitting blends every pixel of every row as source over does, and touches nothing
+// Each row's blitting blends every pixel of every row as source over does, and touches nothing
 // else: not the pixels before or after a row, even where the row ends the image's line.
 TEST_P(Blits, BlendEachPixelAndTouchNothingElse) {
   // Named, not bound: older clang cannot capture a structured binding in a lambda.
@@ -68,23 +69,14 @@ TEST_P(Blits, BlendEachPixelAndTouchNothingElse) {
       second = sourceOver(second, s);
     }
   }
-  const auto blitted = [&](auto&& blit) {
+  for (const platform::Kernels* kernels : platform::availableKernels()) {
     std::vector<QRgb> image = before;
     const platform::Blit blits[] = {
         // Room for the padding after the first blit's rows; the second one's end their lines.
         {image.data() + kLeft, src.data(), rows, columns, padded, std::min(padded, stride - kLeft)},
         {image.data() + stride - columns, src.data(), rows, columns, padded, columns}};
-    blit(std::span<const platform::Blit>(blits), stride);
-    return image;
-  };
-  EXPECT_EQ(blitted(platform::blitAllPortably), expected) << "portably";
-  EXPECT_EQ(blitted(platform::blitAll), expected) << "the chosen way";
-  bool withAvx2 = false;
-  const std::vector<QRgb> avx2 = blitted([&](std::span<const platform::Blit> blits, qsizetype s) {
-    withAvx2 = platform::blitAllWithAvx2(blits, s);
-  });
-  if (withAvx2) {
-    EXPECT_EQ(avx2, expected) << "with AVX2";
+    kernels->blitAll(blits, 2, stride);
+    EXPECT_EQ(image, expected) << kernels->name;
   }
 }
 
