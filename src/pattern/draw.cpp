@@ -62,62 +62,75 @@ class Meeting {
   std::condition_variable everyone_;
 };
 
-// Threads that run one piece of work on every strip at once, the caller taking strip 0, as
-// often as asked. A crew of one runs it on the caller's thread alone.
+int cores() {
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Threads that run one piece of work on every strip at once, one thread for each core, the
+// caller being one of them. Each takes the strips of its turn: the caller strip 0, the next
+// thread strip 1, and round again while strips are left.
 class Crew {
  public:
-  explicit Crew(int strips) : strips_(strips), start_(strips), done_(strips) {
-    for (int strip = 1; strip < strips; ++strip) {
-      threads_.emplace_back([this, strip] { serve(strip); });
+  explicit Crew(int members) : members_(members), start_(members), done_(members) {
+    for (int member = 1; member < members; ++member) {
+      threads_.emplace_back([this, member] { serve(member); });
     }
   }
   ~Crew() {
     stopping_.store(true, std::memory_order_relaxed);
-    if (strips_ > 1) start_.arriveAndWait();
+    if (members_ > 1) start_.arriveAndWait();
     for (std::thread& thread : threads_) thread.join();
   }
   Crew(const Crew&) = delete;
   Crew& operator=(const Crew&) = delete;
 
-  int strips() const { return strips_; }
-  void run(const std::function<void(int)>& work) {
-    if (strips_ == 1) {
-      work(0);
+  // Runs work(strip) for each of `strips` strips, and returns when all are done.
+  void run(int strips, const std::function<void(int)>& work) {
+    if (strips == 1 || members_ == 1) {
+      for (int strip = 0; strip < strips; ++strip) work(strip);
       return;
     }
     work_ = &work;
+    strips_ = strips;
     start_.arriveAndWait();
-    work(0);
+    shareOf(0);
     done_.arriveAndWait();
   }
 
-  // The crew of `strips` strips for the calling thread, kept from drawing to drawing (the
-  // animation draws thousands a second), one for each count asked for. Kept until the program
-  // ends, not the thread: on Windows a thread's own storage goes while the system holds a lock
-  // that the crew's threads need to end, so joining them there never returns.
-  static Crew& of(int strips) {
+  // The calling thread's crew, as many as the processor has cores, kept from drawing to drawing
+  // (the animation draws thousands a second). Kept until the program ends, not the thread: on
+  // Windows a thread's own storage goes while the system holds a lock that the crew's threads
+  // need to end, so joining them there never returns.
+  static Crew& ofThisThread() {
     static std::mutex mutex;
-    static std::map<std::pair<std::thread::id, int>, std::unique_ptr<Crew>> kept;
+    static std::map<std::thread::id, std::unique_ptr<Crew>> kept;
     const std::lock_guard lock(mutex);
-    std::unique_ptr<Crew>& crew = kept[{std::this_thread::get_id(), strips}];
-    if (!crew) crew = std::make_unique<Crew>(strips);
+    std::unique_ptr<Crew>& crew = kept[std::this_thread::get_id()];
+    if (!crew) {
+      crew = std::make_unique<Crew>(cores());
+    }
     return *crew;
   }
 
  private:
-  void serve(int strip) {
+  void shareOf(int member) {
+    for (int strip = member; strip < strips_; strip += members_) (*work_)(strip);
+  }
+  void serve(int member) {
     for (;;) {
       start_.arriveAndWait();
       if (stopping_.load(std::memory_order_relaxed)) return;
-      (*work_)(strip);
+      shareOf(member);
       done_.arriveAndWait();
     }
   }
 
-  int strips_;
+  const int members_;
   Meeting start_;
   Meeting done_;
-  const std::function<void(int)>* work_ = nullptr;  // handed over by the meeting
+  // Handed over by the meeting.
+  const std::function<void(int)>* work_ = nullptr;
+  int strips_ = 0;
   std::atomic<bool> stopping_ = false;
   std::vector<std::thread> threads_;
 };
@@ -182,9 +195,7 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
 
   int strips = options.strips;
   if (strips <= 0) {
-    strips = totalWork >= kWorkForThreads
-                 ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
-                 : 1;
+    strips = totalWork >= kWorkForThreads ? cores() : 1;
   }
   strips = std::clamp(strips, 1, surface.maxStrips());
 
@@ -196,7 +207,7 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
     buffers[b].resize(static_cast<std::size_t>(most));
     discs[b] = buffers[b].data();
   }
-  Crew& crew = Crew::of(strips);
+  Crew& crew = Crew::ofThisThread();
   const auto pieceAfter = [&](long long first) {
     return Piece{first, std::min(circles, first + most)};
   };
@@ -206,7 +217,7 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
   const std::function<void(int)> first = [&](int strip) {
     positionShare(plan, parameters, current, discs[0], strip, strips);
   };
-  crew.run(first);
+  crew.run(strips, first);
   // Each strip draws the whole piece in order while the positions of the next piece are
   // computed, a share by each strip's thread.
   int which = 0;
@@ -220,7 +231,7 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
       surface.drawDiscs(drawn, plan.radius, strip);
       positionShare(plan, parameters, next, following, strip, strips);
     };
-    crew.run(step);
+    crew.run(strips, step);
     workDone += workOf(current.count());
     if (next.count() == 0) break;
     if (options.monitor && !options.monitor->keepGoing(workDone / totalWork)) {
