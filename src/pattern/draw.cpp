@@ -86,7 +86,7 @@ class Crew {
 
   // Runs work(strip) for each of `strips` strips, and returns when all are done.
   void run(int strips, const std::function<void(int)>& work) {
-    if (strips == 1 || members_ == 1) {
+    if (members_ == 1) {
       for (int strip = 0; strip < strips; ++strip) work(strip);
       return;
     }
@@ -207,17 +207,20 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
     buffers[b].resize(static_cast<std::size_t>(most));
     discs[b] = buffers[b].data();
   }
-  Crew& crew = Crew::ofThisThread();
+  Crew* const crew = strips > 1 ? &Crew::ofThisThread() : nullptr;
   const auto pieceAfter = [&](long long first) {
     return Piece{first, std::min(circles, first + most)};
   };
 
   surface.beginStrips(strips, reachOf(plan, parameters, visible));
   Piece current = pieceAfter(0);
-  const std::function<void(int)> first = [&](int strip) {
-    positionShare(plan, parameters, current, discs[0], strip, strips);
-  };
-  crew.run(strips, first);
+  if (crew) {
+    crew->run(strips, [&](int strip) {
+      positionShare(plan, parameters, current, discs[0], strip, strips);
+    });
+  } else {
+    positionShare(plan, parameters, current, discs[0], 0, 1);
+  }
   // Each strip draws the whole piece in order while the positions of the next piece are
   // computed, a share by each strip's thread.
   int which = 0;
@@ -227,11 +230,16 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
     const std::span<const platform::Disc> drawn(discs[which],
                                                 static_cast<std::size_t>(current.count()));
     platform::Disc* const following = discs[1 - which];
-    const std::function<void(int)> step = [&](int strip) {
-      surface.drawDiscs(drawn, plan.radius, strip);
-      positionShare(plan, parameters, next, following, strip, strips);
-    };
-    crew.run(strips, step);
+    if (crew) {
+      crew->run(strips, [&](int strip) {
+        surface.drawDiscs(drawn, plan.radius, strip);
+        positionShare(plan, parameters, next, following, strip, strips);
+      });
+    } else {
+      // One strip, on this thread: the redraws of the animation and of most clicks.
+      surface.drawDiscs(drawn, plan.radius, 0);
+      positionShare(plan, parameters, next, following, 0, 1);
+    }
     workDone += workOf(current.count());
     if (next.count() == 0) break;
     if (options.monitor && !options.monitor->keepGoing(workDone / totalWork)) {

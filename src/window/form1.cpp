@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace window {
@@ -251,25 +252,23 @@ void Form1::bindNamedControls() {
 
 void Form1::connectHandlers() {
   using platform::onEvent;
-  onEvent(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  onEvent(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  onEvent(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-  onEvent(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-  onEvent(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
+  onEvent(Command1, &QPushButton::clicked, this, std::bind_front(&Form1::Command1_Click, this));
+  onEvent(Command2, &QPushButton::clicked, this, std::bind_front(&Form1::Command2_Click, this));
+  onEvent(Command3, &QPushButton::clicked, this, std::bind_front(&Form1::Command3_Click, this));
+  onEvent(Command4, &QPushButton::clicked, this, std::bind_front(&Form1::Command4_Click, this));
+  onEvent(Command5, &QPushButton::clicked, this, std::bind_front(&Form1::Command5_Click, this));
 
   for (int row = 0; row < static_cast<int>(txtParameter.size()); ++row) {
-    txtParameter[row]->setChangeHandler([this, row] { txtParameter_Change(row); });
+    txtParameter[row]->setChangeHandler(std::bind_front(&Form1::txtParameter_Change, this, row));
   }
   for (int row = 0; row < static_cast<int>(hscParameter.size()); ++row) {
-    hscParameter[row]->setChangeHandler([this, row] { hscParameter_Change(row); });
+    hscParameter[row]->setChangeHandler(std::bind_front(&Form1::hscParameter_Change, this, row));
   }
 
   using Mouse = void (Form1::*)(int, int, float, float);
   const auto route = [this](PictureBox* box, void (PictureBox::*signal)(int, int, float, float),
                             Mouse handler) {
-    onEvent(box, signal, this, [this, handler](int button, int shift, float x, float y) {
-      (this->*handler)(button, shift, x, y);
-    });
+    onEvent(box, signal, this, std::bind_front(handler, this));
   };
   route(picZiel, &PictureBox::mouseDown, &Form1::picZiel_MouseDown);
   route(picZiel, &PictureBox::mouseMove, &Form1::picZiel_MouseMove);
@@ -279,13 +278,14 @@ void Form1::connectHandlers() {
   route(Picture1, &PictureBox::mouseUp, &Form1::Picture1_MouseUp);
 
   for (int index = 0; index < static_cast<int>(Picture2.size()); ++index) {
-    onEvent(Picture2[index], &PictureBox::clicked, this, [this, index] { Picture2_Click(index); });
+    onEvent(Picture2[index], &PictureBox::clicked, this,
+            std::bind_front(&Form1::Picture2_Click, this, index));
   }
 
   // A text box with the focus takes Ctrl+C for its text before the window's shortcut sees it.
   for (const PictureKey& key : pictureKeys()) {
     onEvent(new QShortcut(key.keys, this), &QShortcut::activated, this,
-            [this, act = key.act] { (this->*act)(); });
+            std::bind_front(key.act, this));
   }
 }
 

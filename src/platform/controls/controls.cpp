@@ -9,10 +9,9 @@
 namespace platform {
 
 TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
-  // Code-made changes block this signal, so it fires for the user's edits only.
-  onEvent(this, &QLineEdit::textChanged, this, [this] {
-    if (onChange_) onChange_();
-  });
+  // Code-made changes block this signal, so it fires for the user's edits only. The handler by
+  // reference: it is set after the control is made.
+  onEvent(this, &QLineEdit::textChanged, this, std::cref(onChange_));
 }
 
 void TextBox::assignText(const QString& text) {
@@ -21,15 +20,13 @@ void TextBox::assignText(const QString& text) {
     const QSignalBlocker blocker(this);
     setText(text);
   }
-  if (onChange_) onChange_();
+  onChange_();
 }
 
 ScrollBar::ScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {
   // A dragged thumb changes Value once, when it is let go.
   setTracking(false);
-  onEvent(this, &QAbstractSlider::valueChanged, this, [this] {
-    if (onChange_) onChange_();
-  });
+  onEvent(this, &QAbstractSlider::valueChanged, this, std::cref(onChange_));
 }
 
 void ScrollBar::assignValue(int value) {
@@ -46,7 +43,7 @@ void ScrollBar::assignValue(int value) {
     setValue(value);
     if (held) setSliderPosition(heldAt);
   }
-  if (onChange_) onChange_();
+  onChange_();
 }
 
 void ScrollBar::keyPressEvent(QKeyEvent* event) {

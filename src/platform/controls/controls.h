@@ -17,18 +17,23 @@ namespace platform {
 
 using ChangeHandler = std::function<void()>;
 
+// `handler`, or one that does nothing in place of none.
+inline ChangeHandler orNothing(ChangeHandler handler) {
+  return handler ? std::move(handler) : ChangeHandler([] {});
+}
+
 class TextBox : public QLineEdit {
   Q_OBJECT
  public:
   explicit TextBox(QWidget* parent = nullptr);
 
-  void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
+  void setChangeHandler(ChangeHandler handler) { onChange_ = orNothing(std::move(handler)); }
 
   // Sets Text; when it differs from the current text, runs the Change handler before returning.
   void assignText(const QString& text);
 
  private:
-  ChangeHandler onChange_;
+  ChangeHandler onChange_ = [] {};
 };
 
 class ScrollBar : public QScrollBar {
@@ -36,7 +41,7 @@ class ScrollBar : public QScrollBar {
  public:
   explicit ScrollBar(QWidget* parent = nullptr);
 
-  void setChangeHandler(ChangeHandler handler) { onChange_ = std::move(handler); }
+  void setChangeHandler(ChangeHandler handler) { onChange_ = orNothing(std::move(handler)); }
 
   std::int16_t Value() const { return static_cast<std::int16_t>(value()); }
   std::int16_t Min() const { return static_cast<std::int16_t>(minimum()); }
@@ -53,7 +58,7 @@ class ScrollBar : public QScrollBar {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  ChangeHandler onChange_;
+  ChangeHandler onChange_ = [] {};
 };
 
 // A push button that Enter and Return click while it has the focus, as Space does.

@@ -55,7 +55,7 @@ QRect toDevice(const QRect& logical, double ratio) {
 }  // namespace
 
 PictureBox::PictureBox(Border border, QWidget* parent) : QWidget(parent), border_(border) {
-  canvas_.setChangeListener([this] { scheduleRepaint(); });
+  canvas_.setChangeListener(std::bind_front(&PictureBox::scheduleRepaint, this));
   const int margin = logicalBorder(border);
   setContentsMargins(margin, margin, margin, margin);
   // Moves are reported with no button held as well.

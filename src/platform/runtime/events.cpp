@@ -27,6 +27,10 @@ HandlerKeeper setHandlerKeeper(HandlerKeeper keeper) {
   return std::exchange(currentKeeper(), std::move(keeper));
 }
 
+bool handlersAreKept() {
+  return static_cast<bool>(currentKeeper());
+}
+
 void deliverEvent(std::function<void()> handler) {
   if (currentKeeper() && currentKeeper()(handler)) return;
   runEvent(handler);
@@ -34,6 +38,17 @@ void deliverEvent(std::function<void()> handler) {
 
 ErrorSink setErrorSink(ErrorSink sink) {
   return std::exchange(currentSink(), std::move(sink));
+}
+
+void reportCaught() {
+  try {
+    throw;
+  } catch (const Interrupted&) {
+  } catch (const RuntimeError& error) {
+    reportError(error);
+  } catch (const std::bad_alloc&) {
+    reportError(RuntimeError(RuntimeError::OutOfMemory));
+  }
 }
 
 void reportError(const RuntimeError& error) {

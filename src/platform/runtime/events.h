@@ -21,18 +21,24 @@ using ErrorSink = std::function<void(const RuntimeError&)>;
 ErrorSink setErrorSink(ErrorSink sink);
 void reportError(const RuntimeError& error);
 
-// Runs one event handler as an entry point called from Qt's event loop: a runtime error ends the
-// handler and its callers here and is reported, and the program goes on; an interruption by the
-// user ends them too, with nothing to report. No exception ever travels on into Qt's own frames.
-template <typename Handler>
-void runEvent(Handler&& handler) noexcept {
+// What an entry point does with the exception being handled: a runtime error, or too little
+// memory, is reported; an interruption by the user is not; anything else goes on.
+void reportCaught();
+
+// Runs one event handler as an entry point called from Qt's event loop, with `args` where it
+// takes them: a runtime error ends the handler and its callers here and is reported, and the
+// program goes on; an interruption by the user ends them too, with nothing to report. No
+// exception ever travels on into Qt's own frames.
+template <typename Handler, typename... Args>
+void runEvent(Handler&& handler, const Args&... args) noexcept {
   try {
-    std::forward<Handler>(handler)();
-  } catch (const Interrupted&) {
-  } catch (const RuntimeError& error) {
-    reportError(error);
-  } catch (const std::bad_alloc&) {
-    reportError(RuntimeError(RuntimeError::OutOfMemory));
+    if constexpr (std::is_invocable_v<Handler&, const Args&...>) {
+      std::invoke(handler, args...);
+    } else {
+      std::invoke(handler);
+    }
+  } catch (...) {
+    reportCaught();
   }
 }
 
@@ -43,6 +49,8 @@ using HandlerKeeper = std::function<bool(std::function<void()>& handler)>;
 
 // Installs `keeper` (none: handlers run at once) and returns the previous one.
 HandlerKeeper setHandlerKeeper(HandlerKeeper keeper);
+// Whether a keeper is installed.
+bool handlersAreKept();
 
 // Runs `handler` as an entry point (runEvent), or hands it to the keeper while one is installed.
 void deliverEvent(std::function<void()> handler);
@@ -52,21 +60,29 @@ void deliverEvent(std::function<void()> handler);
 template <typename Handler, typename... Args>
 std::function<void()> boundHandler(const Handler& handler, const Args&... args) {
   if constexpr (std::is_invocable_v<const Handler&, const Args&...>) {
-    return [handler, args...] { handler(args...); };
+    return [handler, args...] { std::invoke(handler, args...); };
   } else {
-    return [handler] { handler(); };
+    return [handler] { std::invoke(handler); };
   }
 }
 
 // The one way to attach an event handler to a Qt signal: the handler runs as an entry point
-// (deliverEvent) with the signal's arguments, or none when it takes none, for as long as
-// `context` lives.
+// with the signal's arguments, or none when it takes none, for as long as `context` lives; while
+// a keeper is installed, it is handed to the keeper (deliverEvent). The handler may be anything
+// std::invoke calls: a member bound with std::bind_front passes the signal on with no lambda of
+// its own.
 template <typename Sender, typename Signal, typename Handler>
 QMetaObject::Connection onEvent(const Sender* sender, Signal signal, const QObject* context,
                                 Handler handler) {
   return QObject::connect(sender, signal, context,
-                          [handler = std::move(handler)](const auto&... args) {
-                            deliverEvent(boundHandler(handler, args...));
+                          [handler = std::move(handler)](const auto&... args) noexcept {
+                            if (handlersAreKept()) {
+                              deliverEvent(boundHandler(handler, args...));
+                              return;
+                            }
+                            // Most often nothing keeps handlers: no copy of this one, or of the
+                            // arguments, is made.
+                            runEvent(handler, args...);
                           });
 }
 

@@ -55,6 +55,24 @@ TEST(TextBox, EveryKeystrokeRaisesChangeAndErrorsAreReportedNotThrown) {
   EXPECT_EQ(recorder.numbers, std::vector<int>{RuntimeError::Overflow});
 }
 
+// A control without a handler, or whose handler was taken away, changes quietly: the user's
+// change as the code's.
+TEST(ScrollBar, WithoutAHandlerChangesQuietly) {
+  ScrollBar bar;
+  bar.setRange(1, 50);
+  int changes = 0;
+  bar.setChangeHandler([&] { ++changes; });
+  bar.setChangeHandler({});
+  bar.assignValue(20);
+  bar.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  TextBox box;
+  box.assignText("7");
+  QTest::keyClicks(&box, "8");
+  EXPECT_EQ(bar.value(), 21);
+  EXPECT_EQ(box.text(), "78");
+  EXPECT_EQ(changes, 0);
+}
+
 TEST(ScrollBar, ValueOutsideTheRangeIsRefused) {
   ScrollBar bar;
   bar.setRange(1, 50);
