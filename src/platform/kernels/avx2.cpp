@@ -333,4 +333,6 @@ int positions(PositionBlock& block, int count, double divergenceAngle, double ra
   return unsure;
 }
 
+constinit const Kernels kernelRow{"avx2", positions, discsInRows, placeFour, blitAll};
+
 }  // namespace platform::avx2

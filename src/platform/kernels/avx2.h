@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The AVX2 row's kernels: to be called only where the processor has AVX2. For the kernels' own
+// The AVX2 row: to be called only where the processor has AVX2. For the kernels' own
 // files only.
 #pragma once
 
@@ -7,11 +7,7 @@
 
 namespace platform::avx2 {
 
-int positions(PositionBlock& block, int count, double divergenceAngle, double radiusStep,
-              OleColor fill, Disc* out);
-std::size_t discsInRows(const Disc* discs, std::size_t count, UserRows rows, std::uint32_t* out);
-int placeFour(const BatchCircle* circles, const SpriteLayout* layouts, QRgb fill,
-              const BlitTarget& target, Blit* out, std::int32_t* corners);
-void blitAll(const Blit* blits, std::size_t count, qsizetype dstStride);
+// The row of kernels built for AVX2.
+extern const Kernels kernelRow;
 
 }  // namespace platform::avx2

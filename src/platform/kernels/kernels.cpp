@@ -12,13 +12,6 @@ namespace platform {
 
 namespace {
 
-constexpr Kernels kPortable{"portable", portable::positions, portable::discsInRows,
-                            portable::placeFour, portable::blitAll};
-
-#if defined(QUIRLBILD_AVX2_KERNELS)
-constexpr Kernels kAvx2{"avx2", avx2::positions, avx2::discsInRows, avx2::placeFour, avx2::blitAll};
-#endif
-
 bool processorHasAvx2() {
 #if defined(QUIRLBILD_AVX2_KERNELS)
   // The only place that asks the processor; GCC and Clang, which build the AVX2 row, have it.
@@ -31,9 +24,9 @@ bool processorHasAvx2() {
 }  // namespace
 
 std::vector<const Kernels*> availableKernels() {
-  std::vector<const Kernels*> rows{&kPortable};
+  std::vector<const Kernels*> rows{&portable::kernelRow};
 #if defined(QUIRLBILD_AVX2_KERNELS)
-  if (processorHasAvx2()) rows.push_back(&kAvx2);
+  if (processorHasAvx2()) rows.push_back(&avx2::kernelRow);
 #endif
   return rows;
 }

@@ -156,4 +156,6 @@ void blitAll(const Blit* blits, std::size_t count, qsizetype dstStride) {
   }
 }
 
+constinit const Kernels kernelRow{"portable", positions, discsInRows, placeFour, blitAll};
+
 }  // namespace platform::portable

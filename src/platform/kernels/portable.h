@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The portable row's kernels, and the pieces of them that the AVX2 row calls for what is left
-// over after its wide steps. For the kernels' own files only.
+// The portable row, and the pieces of its kernels that the AVX2 row calls for what is left over
+// after its wide steps. For the kernels' own files only.
 #pragma once
 
 #include "kernels/kernels.h"
 
 namespace platform::portable {
 
-int positions(PositionBlock& block, int count, double divergenceAngle, double radiusStep,
-              OleColor fill, Disc* out);
-std::size_t discsInRows(const Disc* discs, std::size_t count, UserRows rows, std::uint32_t* out);
-int placeFour(const BatchCircle* circles, const SpriteLayout* layouts, QRgb fill,
-              const BlitTarget& target, Blit* out, std::int32_t* corners);
-void blitAll(const Blit* blits, std::size_t count, qsizetype dstStride);
+// The row of kernels in plain C++.
+extern const Kernels kernelRow;
 
 // Disc number `first` on, their numbers appended to the `kept` already in `out`; returns the new
 // count.
