@@ -7,6 +7,7 @@
 #include "controls/picturebox.h"
 #include "pattern/parameters.h"
 #include "runtime/throttle.h"
+#include "window/description.h"
 #include "window/drawingprogress.h"
 #include "window/layout.h"
 #include "window/picturedialogs.h"
@@ -148,11 +149,6 @@ class Form1 : public QWidget {
   QPointer<HelpWindow> help_;
   bool helpAfterDialog_ = false;  // F1 came while a dialog held the window
 };
-
-// What the drawing surface shows, in German, for a screen reader: the points drawn with the
-// parameters and background, or that it is empty.
-QString describePicture(const pattern::ParameterSet& parameters, platform::OleColor background,
-                        bool empty, bool complete);
 
 // Busy passes of the animation's idle wait between two turns for a speed number: more speed,
 // less wait. Any speed above 100 means none; a count too large for 32 bits is capped.
