@@ -168,10 +168,24 @@ void positionShare(const DrawingPlan& plan, const ParameterSet& parameters, cons
   positionsOf(plan, parameters, first, end, piece.first, out);
 }
 
-void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
-              platform::DrawingSurface& surface, const DrawOptions& options) {
+// What a plan leaves when all of it is drawn: the fill colour it ends with, and the error it
+// ran into, which ends the drawing.
+void finishPlan(const DrawingPlan& plan, platform::DrawingSurface& surface) {
+  if (plan.fillAtEnd) surface.setFillColor(*plan.fillAtEnd);
+  if (plan.error) throw platform::RuntimeError(*plan.error);
+}
+
+}  // namespace
+
+void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
+                 const DrawOptions& options) {
+  surface.Cls();
+  const DrawingPlan plan = planDrawing(parameters, surface);
   const long long circles = plan.circles();
-  if (circles == 0) return;
+  if (circles == 0) {
+    finishPlan(plan, surface);
+    return;
+  }
 
   const QRectF visible = surface.visibleArea();
   const double perUnit = surface.devicePixelsPerUnit();
@@ -251,17 +265,7 @@ void drawPlan(const DrawingPlan& plan, const ParameterSet& parameters,
     which = 1 - which;
   }
   surface.endStrips();
-}
-
-}  // namespace
-
-void drawPattern(const ParameterSet& parameters, platform::DrawingSurface& surface,
-                 const DrawOptions& options) {
-  surface.Cls();
-  const DrawingPlan plan = planDrawing(parameters, surface);
-  drawPlan(plan, parameters, surface, options);
-  if (plan.fillAtEnd) surface.setFillColor(*plan.fillAtEnd);
-  if (plan.error) throw platform::RuntimeError(*plan.error);
+  finishPlan(plan, surface);
 }
 
 }  // namespace pattern

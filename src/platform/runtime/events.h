@@ -25,18 +25,13 @@ void reportError(const RuntimeError& error);
 // memory, is reported; an interruption by the user is not; anything else goes on.
 void reportCaught();
 
-// Runs one event handler as an entry point called from Qt's event loop, with `args` where it
-// takes them: a runtime error ends the handler and its callers here and is reported, and the
-// program goes on; an interruption by the user ends them too, with nothing to report. No
-// exception ever travels on into Qt's own frames.
-template <typename Handler, typename... Args>
-void runEvent(Handler&& handler, const Args&... args) noexcept {
+// Runs one event handler as an entry point called from Qt's event loop: a runtime error ends the
+// handler and its callers here and is reported, and the program goes on; an interruption by the
+// user ends them too, with nothing to report. No exception ever travels on into Qt's own frames.
+template <typename Handler>
+void runEvent(Handler&& handler) noexcept {
   try {
-    if constexpr (std::is_invocable_v<Handler&, const Args&...>) {
-      std::invoke(handler, args...);
-    } else {
-      std::invoke(handler);
-    }
+    std::invoke(handler);
   } catch (...) {
     reportCaught();
   }
@@ -66,24 +61,39 @@ std::function<void()> boundHandler(const Handler& handler, const Args&... args) 
   }
 }
 
-// The one way to attach an event handler to a Qt signal: the handler runs as an entry point
-// with the signal's arguments, or none when it takes none, for as long as `context` lives; while
-// a keeper is installed, it is handed to the keeper (deliverEvent). The handler may be anything
-// std::invoke calls: a member bound with std::bind_front passes the signal on with no lambda of
-// its own.
+// A handler attached to a signal: it runs as an entry point (runEvent) with the signal's
+// arguments, or none when it takes none; while a keeper is installed, it is handed to the keeper
+// (deliverEvent). The handler may be anything std::invoke calls: a member bound with
+// std::bind_front gets the signal's arguments with no lambda of its own.
+template <typename Handler>
+struct SignalEntry {
+  Handler handler;
+
+  template <typename... Args>
+  void operator()(const Args&... args) const noexcept {
+    if (handlersAreKept()) {
+      deliverEvent(boundHandler(handler, args...));
+      return;
+    }
+    // Most often nothing keeps handlers: no copy of this one, or of the arguments, is made, and
+    // nothing stands between it and the signal.
+    try {
+      if constexpr (std::is_invocable_v<const Handler&, const Args&...>) {
+        std::invoke(handler, args...);
+      } else {
+        std::invoke(handler);
+      }
+    } catch (...) {
+      reportCaught();
+    }
+  }
+};
+
+// The one way to attach an event handler to a Qt signal, for as long as `context` lives.
 template <typename Sender, typename Signal, typename Handler>
 QMetaObject::Connection onEvent(const Sender* sender, Signal signal, const QObject* context,
                                 Handler handler) {
-  return QObject::connect(sender, signal, context,
-                          [handler = std::move(handler)](const auto&... args) noexcept {
-                            if (handlersAreKept()) {
-                              deliverEvent(boundHandler(handler, args...));
-                              return;
-                            }
-                            // Most often nothing keeps handlers: no copy of this one, or of the
-                            // arguments, is made.
-                            runEvent(handler, args...);
-                          });
+  return QObject::connect(sender, signal, context, SignalEntry<Handler>{std::move(handler)});
 }
 
 // Lets every waiting window event run to completion, user input included.
