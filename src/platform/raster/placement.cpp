@@ -29,7 +29,6 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
   const QRect inside = area & image.rect();
   const Kernels& kernel = kernels();
   const auto blitPending = [&] {
-    if (pending == 0) return;
     kernel.blitAll(blits.data(), pending, image.stride);
     pending = 0;
   };
