@@ -23,6 +23,20 @@ bool processorHasAvx2() {
 
 }  // namespace
 
+BlitTarget BlitTarget::of(int firstColumn, int firstRow, int endColumn, int endRow, int stride,
+                          std::intptr_t origin) {
+  BlitTarget target;
+  for (int lane = 0; lane < 4; ++lane) {
+    target.first[lane] = firstColumn;
+    target.first[lane + 4] = firstRow;
+    target.end[lane] = endColumn;
+    target.end[lane + 4] = endRow;
+  }
+  target.stride = stride;
+  target.origin = origin;
+  return target;
+}
+
 std::vector<const Kernels*> availableKernels() {
   std::vector<const Kernels*> rows{&portable::kernelRow};
 #if defined(QUIRLBILD_AVX2_KERNELS)

@@ -82,6 +82,10 @@ struct BlitTarget {
   alignas(32) std::int32_t end[8];
   int stride;
   std::intptr_t origin;
+
+  // The area of columns [firstColumn, endColumn) and rows [firstRow, endRow).
+  static BlitTarget of(int firstColumn, int firstRow, int endColumn, int endRow, int stride,
+                       std::intptr_t origin);
 };
 
 struct Kernels {

@@ -89,15 +89,8 @@ void CircleRasterizer::drawInOrder(const ImageView& image, std::span<const Batch
                       image.size.width() <= kMostSide && image.size.height() <= kMostSide &&
                       image.stride * image.size.height() < (qsizetype{1} << 31);
   if (byFour) {
-    BlitTarget target;
-    for (int lane = 0; lane < 4; ++lane) {
-      target.first[lane] = insideLeft;
-      target.first[lane + 4] = insideTop;
-      target.end[lane] = insideRight;
-      target.end[lane + 4] = insideBottom;
-    }
-    target.stride = static_cast<int>(image.stride);
-    target.origin = image.origin();
+    const BlitTarget target = BlitTarget::of(insideLeft, insideTop, insideRight, insideBottom,
+                                             static_cast<int>(image.stride), image.origin());
     std::size_t k = 0;
     for (; k + 4 <= circles.size(); k += 4) {
       if (!set) {

@@ -20,21 +20,6 @@ using platform::SpriteLayout;
 constexpr QRgb kFill = 0xFF336699;
 constexpr QRgb kOtherFill = 0xFF993366;
 
-// The area [first, end) of an image `stride` pixels wide whose row 0 lies at `origin`.
-BlitTarget targetOf(int firstColumn, int firstRow, int endColumn, int endRow, int stride,
-                    std::intptr_t origin) {
-  BlitTarget target;
-  for (int lane = 0; lane < 4; ++lane) {
-    target.first[lane] = firstColumn;
-    target.first[lane + 4] = firstRow;
-    target.end[lane] = endColumn;
-    target.end[lane + 4] = endRow;
-  }
-  target.stride = stride;
-  target.origin = origin;
-  return target;
-}
-
 // Pixels for the layouts to point into; only their addresses are looked at.
 std::vector<QRgb>& spritePixels() {
   static std::vector<QRgb> pixels(64 * 1000);
@@ -55,7 +40,7 @@ std::array<SpriteLayout, 64> fiveBySix() {
 TEST(PlaceFour, PlacesCutsAndPassesOverAsWorkedOutByHand) {
   const std::array<SpriteLayout, 64> layouts = fiveBySix();
   constexpr std::intptr_t kOrigin = 0x100000;
-  const BlitTarget target = targetOf(0, 0, 100, 100, 128, kOrigin);
+  const BlitTarget target = BlitTarget::of(0, 0, 100, 100, 128, kOrigin);
   // (20.5, 20.25) lies at position (4, 2) of pixel (20, 20); (50.0625, 1) is 400.5 eighths, which
   // rounds to the even 400: position (0, 0) of pixel (50, 1).
   const BatchCircle circles[] = {
@@ -94,7 +79,7 @@ TEST(PlaceFour, PlacesCutsAndPassesOverAsWorkedOutByHand) {
 TEST(PlaceFour, LeavesToTheCallerWhatItCannotPlace) {
   std::array<SpriteLayout, 64> layouts = fiveBySix();
   layouts[4] = {};  // position (4, 0): not rendered
-  const BlitTarget target = targetOf(0, 0, 100, 100, 128, 0x100000);
+  const BlitTarget target = BlitTarget::of(0, 0, 100, 100, 128, 0x100000);
   // The first sprite starts at column -1; the second's padding (8 pixels from 94) passes 100.
   const BatchCircle cut[] = {{1.0, 50.0, kFill},
                              {96.0, 50.0, kFill},
@@ -122,7 +107,7 @@ TEST(PlaceFour, EveryRowPlacesAsThePortableOne) {
   std::mt19937 random(5);
   std::uniform_real_distribution<double> around(-30.0, 230.0);
   std::uniform_int_distribution<int> size(-1, 20);
-  const BlitTarget target = targetOf(10, 20, 190, 180, 256, 0x400000);
+  const BlitTarget target = BlitTarget::of(10, 20, 190, 180, 256, 0x400000);
   for (int round = 0; round < 2000; ++round) {
     std::array<SpriteLayout, 64> layouts;
     for (int k = 0; k < 64; ++k) {
