@@ -15,6 +15,7 @@ namespace platform::portable {
 
 using position::angleOf;
 using position::fastSinCos;
+using position::fastSingle;
 using position::kFastAngles;
 using position::SinCos;
 
@@ -23,25 +24,10 @@ namespace {
 // Inlined into the loop over a block's points.
 [[gnu::always_inline]] inline void discFromCosSin(PositionBlock& block, int k, double radiusStep,
                                                   OleColor fill, Disc* out, int& unsure) {
-  // A hundredth times rather than divided by 100: a division costs several multiplications, and
-  // the two differ by a unit in the last place or two, far inside the rounding allowed for below.
-  const double i = block.index[k];
-  const double x = ((i * block.cosSin[2 * k]) * radiusStep) * 0.01;
-  const double y = ((i * block.cosSin[2 * k + 1]) * radiusStep) * 0.01;
-  // The coordinates differ from the formula's by the sine's or cosine's error times the
-  // distance (a little overestimated, to spare a division), and by the rounding of three
-  // operations each.
-  const double reach = std::abs(i * radiusStep) * 0.0101;
-  const double spread = reach * 2 * position::kSinCosError;
-  const double errorX = spread + std::abs(x) * 0x1p-48;
-  const double errorY = spread + std::abs(y) * 0x1p-48;
-  const float singleX = static_cast<float>(x);
-  const float singleY = static_cast<float>(y);
-  const bool sure = reach < 1e30 && static_cast<float>(x - errorX) == singleX &&
-                    static_cast<float>(x + errorX) == singleX &&
-                    static_cast<float>(y - errorY) == singleY &&
-                    static_cast<float>(y + errorY) == singleY;
-  out[k] = {singleX, singleY, fill};
+  Disc& disc = out[k];
+  disc.fill = fill;
+  const bool sure = fastSingle(block.index[k], radiusStep,
+                               {block.cosSin[2 * k + 1], block.cosSin[2 * k]}, disc.x, disc.y);
   // Written every time and kept by the count: no branch.
   block.unsure[unsure] = k;
   unsure += sure ? 0 : 1;
